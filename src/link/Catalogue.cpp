@@ -142,9 +142,13 @@ void BuildReadActiveInput(FrameCodec& c, std::uint8_t range) {
     c.PutByte(range);
 }
 
-void BuildReadProgrammedInput(FrameCodec& c) { c.BeginRequest(cmdReadProgrammedInput); }
+void BuildReadProgrammedInput(FrameCodec& c) {
+    c.BeginRequest(cmdReadProgrammedInput);
+}
 
-void BuildClearInputCalFlags(FrameCodec& c) { c.BeginRequest(cmdClearInputCalFlags); }
+void BuildClearInputCalFlags(FrameCodec& c) {
+    c.BeginRequest(cmdClearInputCalFlags);
+}
 
 void BuildSelectInputRange(FrameCodec& c, std::uint8_t range) {
     c.BeginRequest(cmdSelectInputRange);
@@ -191,9 +195,13 @@ void BuildReadActiveOutput(FrameCodec& c, std::uint8_t range) {
     c.PutByte(range);
 }
 
-void BuildReadProgrammedOutput(FrameCodec& c) { c.BeginRequest(cmdReadProgrammedOutput); }
+void BuildReadProgrammedOutput(FrameCodec& c) {
+    c.BeginRequest(cmdReadProgrammedOutput);
+}
 
-void BuildClearOutputCalFlags(FrameCodec& c) { c.BeginRequest(cmdClearOutputCalFlags); }
+void BuildClearOutputCalFlags(FrameCodec& c) {
+    c.BeginRequest(cmdClearOutputCalFlags);
+}
 
 void BuildSelectOutputRange(FrameCodec& c, std::uint8_t range) {
     c.BeginRequest(cmdSelectOutputRange);
@@ -219,7 +227,9 @@ void BuildQueryCalMode(FrameCodec& c, std::uint8_t calMode) {
     c.PutByte(calMode);
 }
 
-void BuildReadVersion(FrameCodec& c) { c.BeginRequest(cmdReadVersion); }
+void BuildReadVersion(FrameCodec& c) {
+    c.BeginRequest(cmdReadVersion);
+}
 
 void BuildSetToolkitVersion(FrameCodec& c) {
     c.BeginRequest(cmdSetToolkitVersion);
@@ -260,19 +270,24 @@ constexpr CommandInfo Commands[] = {
     {cmdReadProgrammedInput, "cmdReadProgrammedInput", "Reading range...", {}},
     {cmdClearInputCalFlags, "cmdClearInputCalFlags", "", {}},
     {cmdSelectInputRange, "cmdSelectInputRange", "Changing input range...", {F::Byte}},
-    {cmdProgramInputRange, "cmdProgramInputRange", "Setting range...",
+    {cmdProgramInputRange,
+     "cmdProgramInputRange",
+     "Setting range...",
      {F::Byte, F::Single, F::Single}},
     {cmdSetOutputCode, "cmdSetOutputCode", "", {F::Byte, F::Word}},
-    {cmdWriteOutputZero, "cmdWriteOutputZero", "Writing DAC ZS...",
+    {cmdWriteOutputZero,
+     "cmdWriteOutputZero",
+     "Writing DAC ZS...",
      {F::Byte, F::Word, F::Single, F::Single, F::Byte}},
-    {cmdWriteOutputFull, "cmdWriteOutputFull", "Writing DAC FS...",
+    {cmdWriteOutputFull,
+     "cmdWriteOutputFull",
+     "Writing DAC FS...",
      {F::Byte, F::Word, F::Single, F::Single, F::Byte}},
     {cmdReadActiveOutput, "cmdReadActiveOutput", "Reading active range...", {F::Byte}},
     {cmdReadProgrammedOutput, "cmdReadProgrammedOutput", "Reading range...", {}},
     {cmdClearOutputCalFlags, "cmdClearOutputCalFlags", "", {}},
     {cmdSelectOutputRange, "cmdSelectOutputRange", "Changing range...", {F::Byte}},
-    {cmdProgramOutputRange, "cmdProgramOutputRange", "",
-     {F::Byte, F::Single, F::Single, F::Byte}},
+    {cmdProgramOutputRange, "cmdProgramOutputRange", "", {F::Byte, F::Single, F::Single, F::Byte}},
     {cmdSetCalMode, "cmdSetCalMode", "", {F::Byte}},
     {cmdQueryCalMode, "cmdQueryCalMode", "", {F::Byte}},
     {cmdReadVersion, "cmdReadVersion", "Reading version...", {}},
@@ -281,7 +296,9 @@ constexpr CommandInfo Commands[] = {
 
 } // namespace
 
-ResponseKind DispatchKind(std::uint8_t code) { return DispatchTable[code]; }
+ResponseKind DispatchKind(std::uint8_t code) {
+    return DispatchTable[code];
+}
 
 const CommandInfo* FindCommand(std::uint8_t code) {
     for (const CommandInfo& info : Commands) {

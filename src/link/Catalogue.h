@@ -94,16 +94,16 @@ void BuildSetToolkitVersion(FrameCodec& c);
 
 // What the transaction engine does with a response, by its code.
 enum class ResponseKind : std::uint8_t {
-    Unknown,            // "Unknown response."
-    ActiveInput,        // 1, 2, 3, 5, 6
-    ProgrammedInput,    // 4: programmed or first read, by the input combo's enabled state
-    ProgramInput,       // 7: input status, then the toolkit version
-    CodeOnlySuccess,    // 16
-    ActiveOutput,       // 17, 18, 19, 21, 22, 23
-    ProgrammedOutput,   // 20: programmed or first read, by the output combo's enabled state
-    CalMode,            // 32, 33
-    Version,            // 48
-    ToolkitAck,         // 51
+    Unknown,          // "Unknown response."
+    ActiveInput,      // 1, 2, 3, 5, 6
+    ProgrammedInput,  // 4: programmed or first read, by the input combo's enabled state
+    ProgramInput,     // 7: input status, then the toolkit version
+    CodeOnlySuccess,  // 16
+    ActiveOutput,     // 17, 18, 19, 21, 22, 23
+    ProgrammedOutput, // 20: programmed or first read, by the output combo's enabled state
+    CalMode,          // 32, 33
+    Version,          // 48
+    ToolkitAck,       // 51
 };
 
 ResponseKind DispatchKind(std::uint8_t code);

@@ -32,7 +32,9 @@ void FrameCodec::PutEscaped(std::uint8_t b) {
     PutRaw(b);
 }
 
-void FrameCodec::PutByte(unsigned value) { PutEscaped(static_cast<std::uint8_t>(value & 0xFF)); }
+void FrameCodec::PutByte(unsigned value) {
+    PutEscaped(static_cast<std::uint8_t>(value & 0xFF));
+}
 
 void FrameCodec::PutWord(std::uint16_t value) {
     PutEscaped(static_cast<std::uint8_t>(value & 0xFF));

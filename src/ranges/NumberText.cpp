@@ -6,7 +6,9 @@
 namespace zx {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // -?\d+(\.\d*)?
 bool FitsEditMask(std::string_view text) {
@@ -47,9 +49,8 @@ SingleConversion TextToSingle(std::string_view text) {
         digits.remove_suffix(1);
     }
     float value = 0.0f;
-    const auto [end, ec] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), value,
-                        std::chars_format::fixed);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
+                                           std::chars_format::fixed);
     if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
         return result;
     }

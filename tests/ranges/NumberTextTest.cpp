@@ -10,8 +10,8 @@ namespace {
 
 TEST(TextToSingle, AcceptsTheTextsTheEditMaskAdmits) {
     const std::pair<const char*, float> accepted[] = {
-        {"5", 5.0f}, {"-5", -5.0f}, {"5.", 5.0f}, {"5.25", 5.25f}, {"-0.125", -0.125f},
-        {"312.0", 312.0f}, {"-10.001", -10.001f}, {"007", 7.0f}};
+        {"5", 5.0f},         {"-5", -5.0f},     {"5.", 5.0f},          {"5.25", 5.25f},
+        {"-0.125", -0.125f}, {"312.0", 312.0f}, {"-10.001", -10.001f}, {"007", 7.0f}};
     for (const auto& [text, value] : accepted) {
         const SingleConversion c = TextToSingle(text);
         EXPECT_TRUE(c.Ok) << text;

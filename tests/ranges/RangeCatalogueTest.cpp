@@ -24,21 +24,16 @@ TEST_P(FormatNumberTest, ReadsAsAPersonRoundsIt) {
     EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Patterns, FormatNumberTest,
-                         ::testing::Values(FormatCase{312.0f, "0.0", "312.0"},
-                                           FormatCase{0.0f, "0.000", "0.000"},
-                                           FormatCase{1.25f, "0.000", "1.250"},
-                                           FormatCase{0.0625f, "0.000", "0.063"},
-                                           FormatCase{-0.0625f, "0.000", "-0.063"},
-                                           FormatCase{2.675f, "0.00", "2.68"},
-                                           FormatCase{-12.34f, "0.0", "-12.3"},
-                                           FormatCase{-0.0004f, "0.000", "0.000"},
-                                           FormatCase{-0.0f, "0.0", "0.0"},
-                                           FormatCase{0.25f, "0.0", "0.3"},
-                                           FormatCase{9.9996f, "0.000", "10.000"},
-                                           FormatCase{-9.998f, "0.000", "-9.998"},
-                                           FormatCase{0.5f, "0", "1"},
-                                           FormatCase{123456.0f, "0.0", "123456.0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, FormatNumberTest,
+    ::testing::Values(FormatCase{312.0f, "0.0", "312.0"}, FormatCase{0.0f, "0.000", "0.000"},
+                      FormatCase{1.25f, "0.000", "1.250"}, FormatCase{0.0625f, "0.000", "0.063"},
+                      FormatCase{-0.0625f, "0.000", "-0.063"}, FormatCase{2.675f, "0.00", "2.68"},
+                      FormatCase{-12.34f, "0.0", "-12.3"}, FormatCase{-0.0004f, "0.000", "0.000"},
+                      FormatCase{-0.0f, "0.0", "0.0"}, FormatCase{0.25f, "0.0", "0.3"},
+                      FormatCase{9.9996f, "0.000", "10.000"},
+                      FormatCase{-9.998f, "0.000", "-9.998"}, FormatCase{0.5f, "0", "1"},
+                      FormatCase{123456.0f, "0.0", "123456.0"}));
 
 TEST(FormatNumber, IgnoresTheProcessLocale) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
@@ -74,27 +69,27 @@ TEST_P(OutputValueTest, ComputesFromTheDacCodes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, OutputValueTest,
-    ::testing::Values(OutputCase{0, 0, 65535, 32768, "0.000 V"},
-                      OutputCase{0, 0, 300, 100, "-3.333 V"},
-                      OutputCase{1, 100, 700, 400, "10.000 mA"},
-                      OutputCase{0, 100, 300, 0, "-20.000 V"},     // not clamped
-                      OutputCase{0, 300, 100, 200, "0.000 V"},     // negative slope
-                      OutputCase{0, 1000, 61000, 46000, "5.000 V"},
-                      OutputCase{1, 1000, 61000, 16000, "5.000 mA"},
-                      OutputCase{0, 500, 500, 500, "N/A"},         // no slope: no division
-                      OutputCase{0, 500, 500, 9, "N/A"},
-                      OutputCase{2, 0, 100, 50, "N/A"},            // outside the table
-                      OutputCase{255, 0, 100, 50, "N/A"}));
+    ::testing::Values(
+        OutputCase{0, 0, 65535, 32768, "0.000 V"}, OutputCase{0, 0, 300, 100, "-3.333 V"},
+        OutputCase{1, 100, 700, 400, "10.000 mA"},
+        OutputCase{0, 100, 300, 0, "-20.000 V"}, // not clamped
+        OutputCase{0, 300, 100, 200, "0.000 V"}, // negative slope
+        OutputCase{0, 1000, 61000, 46000, "5.000 V"}, OutputCase{1, 1000, 61000, 16000, "5.000 mA"},
+        OutputCase{0, 500, 500, 500, "N/A"}, // no slope: no division
+        OutputCase{0, 500, 500, 9, "N/A"}, OutputCase{2, 0, 100, 50, "N/A"}, // outside the table
+        OutputCase{255, 0, 100, 50, "N/A"}));
 
 TEST(RangeTables, HoldEveryRowOfTheCatalogue) {
     ASSERT_EQ(InputRanges.size(), 11u);
     ASSERT_EQ(OutputRanges.size(), 2u);
-    EXPECT_EQ(InputRanges[0].Caption, "\xC2\xB1" "300 mV");
+    EXPECT_EQ(InputRanges[0].Caption, "\xC2\xB1"
+                                      "300 mV");
     EXPECT_EQ(InputRanges[0].CalFull, 312.0f);
     EXPECT_EQ(InputRanges[1].DisplayFormat, "0.0");
     EXPECT_EQ(InputRanges[2].DisplayFormat, "0.000");
     EXPECT_EQ(InputRanges[6].SwitchPattern, "010001");
-    EXPECT_EQ(InputRanges[10].Caption, "\xC2\xB1" "30 mA");
+    EXPECT_EQ(InputRanges[10].Caption, "\xC2\xB1"
+                                       "30 mA");
     EXPECT_EQ(InputRanges[10].MinLimit, -30.0f);
     EXPECT_EQ(OutputRanges[1].Caption, "0-20 mA");
     EXPECT_EQ(OutputRanges[1].MinLimit, 0.0f);

@@ -1,0 +1,35 @@
+#include "SystemDriverClock.h"
+
+#include <QThread>
+
+namespace zx {
+
+SystemDriverClock::SystemDriverClock(QObject* parent) : QObject(parent) {
+    Timer_.setSingleShot(true);
+    Timer_.setTimerType(Qt::PreciseTimer);
+    connect(&Timer_, &QTimer::timeout, this, [this] {
+        if (OnWake) {
+            OnWake();
+        }
+    });
+}
+
+std::chrono::milliseconds SystemDriverClock::Now() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
+void SystemDriverClock::WakeAt(std::optional<std::chrono::milliseconds> when) {
+    if (!when) {
+        Timer_.stop();
+        return;
+    }
+    const auto delay = std::max(std::chrono::milliseconds(0), *when - Now());
+    Timer_.start(delay);
+}
+
+void SystemDriverClock::Sleep(std::chrono::milliseconds duration) {
+    QThread::msleep(static_cast<unsigned long>(duration.count()));
+}
+
+} // namespace zx

@@ -1,0 +1,19 @@
+# Tests of the Qt layers. Each runs with one offscreen QApplication.
+add_library(zx_test_support STATIC support/PtyPair.cpp support/QtTestMain.cpp)
+target_include_directories(zx_test_support PUBLIC support)
+target_link_libraries(zx_test_support PUBLIC zx_serial Qt6::Widgets Qt6::Test GTest::gtest)
+zx_strict(zx_test_support)
+
+function(zx_qt_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} zx_test_support GTest::gtest)
+    zx_strict(${name})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+zx_qt_test(serial_test
+    SOURCES serial/ComPortTest.cpp serial/DataPacketTest.cpp serial/TimerTriggerTest.cpp
+            serial/PortNamespaceTest.cpp
+    LIBS zx_serial)

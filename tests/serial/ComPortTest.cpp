@@ -1,0 +1,228 @@
+#include "SerialFixture.h"
+
+#include <QSignalSpy>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zx::test {
+namespace {
+
+using Bytes = std::vector<quint8>;
+
+class ComPortOnPty : public SerialFixture {};
+
+TEST_F(ComPortOnPty, ProgramsTheLineForTheModule) {
+    OpenPort();
+    ASSERT_TRUE(Port.Open());
+    termios t{};
+    ASSERT_EQ(tcgetattr(Pty.Master(), &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), B9600);
+    EXPECT_EQ(cfgetispeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(t.c_cflag & PARENB);
+    EXPECT_FALSE(t.c_cflag & CSTOPB);
+    EXPECT_FALSE(t.c_cflag & CRTSCTS);
+    EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | ISTRIP | ICRNL | INLCR | IGNCR | INPCK));
+    EXPECT_FALSE(t.c_oflag & OPOST);
+    EXPECT_FALSE(t.c_lflag & (ICANON | ECHO | ISIG));
+    EXPECT_TRUE(Port.DTR());
+    EXPECT_TRUE(Port.RTS());
+}
+
+TEST_F(ComPortOnPty, PassesAll256ByteValuesBothWays) {
+    OpenPort();
+    Bytes all(256);
+    for (int i = 0; i < 256; ++i) {
+        all[static_cast<std::size_t>(i)] = static_cast<quint8>(i);
+    }
+    Port.WriteBlock(all.data(), static_cast<quint16>(all.size()));
+    EXPECT_EQ(Pty.ReadExactly(256), all);
+
+    QByteArray received;
+    QObject::connect(&Port, &ComPort::DataReceived,
+                     [&](const QByteArray& bytes) { received += bytes; });
+    Pty.Write(all);
+    ASSERT_TRUE(WaitUntil([&] { return received.size() >= 256; }));
+    EXPECT_EQ(Bytes(received.begin(), received.end()), all);
+}
+
+TEST_F(ComPortOnPty, WriteBlockQueuesAndRefusesWhatDoesNotFit) {
+    OpenPort();
+    Bytes block(4000, 0x41);
+    Port.WriteBlock(block.data(), 0); // nothing
+    EXPECT_EQ(Port.BytesQueued(), 0);
+    Port.WriteBlock(block.data(), 4000);
+    EXPECT_THROW(Port.WriteBlock(block.data(), 200), ComPortError);
+    EXPECT_EQ(Pty.ReadExactly(4000).size(), 4000u) << "the refused block queued nothing";
+}
+
+TEST_F(ComPortOnPty, IsExclusiveBothWays) {
+    OpenPort();
+    FakeClock otherClock;
+    ComPort other(otherClock, PortNamespace(Pty.LinkFolder()));
+    other.SetComNumber(1);
+    try {
+        other.SetOpen(true);
+        FAIL() << "a second opener got the port";
+    } catch (const ComPortError& e) {
+        EXPECT_NE(std::string(e.what()).find("in use by another program"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(other.Open());
+    Port.SetOpen(false);
+
+    // Another program holding the device.
+    const int held = open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    EXPECT_THROW(OpenPort(), ComPortError);
+    EXPECT_FALSE(Port.Open());
+    close(held);
+    EXPECT_NO_THROW(OpenPort());
+}
+
+TEST_F(ComPortOnPty, OpenErrorsNameThePortTheDeviceAndTheReason) {
+    Port.SetComNumber(0);
+    EXPECT_THROW(Port.SetOpen(true), ComPortError);
+    Port.SetComNumber(50); // no link, and COM50 is not in the built-in table
+    try {
+        Port.SetOpen(true);
+        FAIL();
+    } catch (const ComPortError& e) {
+        EXPECT_STREQ(e.what(), "Cannot open COM50: no device belongs to this number");
+    }
+    std::filesystem::create_symlink("/dev/zx-no-such-device", Pty.LinkFolder() / "com3");
+    Port.SetComNumber(3);
+    try {
+        Port.SetOpen(true);
+        FAIL();
+    } catch (const ComPortError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open COM3 (" +
+                                             (Pty.LinkFolder() / "com3").string() +
+                                             "): no such device");
+    }
+    EXPECT_FALSE(Port.Open());
+}
+
+TEST_F(ComPortOnPty, PermissionDeniedNamesTheGroupToJoin) {
+    // Only a user without rights sees it: try as "nobody" in a child process.
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to become another user";
+    }
+    // The link folder becomes nobody's, so that nobody trusts it; the device stays root's.
+    ASSERT_EQ(chown(Pty.LinkFolder().c_str(), 65534, 65534), 0);
+    struct stat device {};
+    ASSERT_EQ(stat(Pty.SlavePath().c_str(), &device), 0);
+    ASSERT_EQ(chmod(Pty.SlavePath().c_str(), 0660), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        std::string message = "opened";
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            message = "setuid failed";
+        } else {
+            FakeClock clock;
+            ComPort port(clock, PortNamespace(Pty.LinkFolder()));
+            try {
+                port.SetOpen(true);
+            } catch (const ComPortError& e) {
+                message = e.what();
+            }
+        }
+        (void)!write(pipeFds[1], message.data(), message.size());
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        message.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+    waitpid(child, nullptr, 0);
+    const group* owner = getgrgid(device.st_gid);
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(message, "Cannot open COM1 (" + Pty.SlavePath() +
+                           "): permission denied. Your user must belong to the group '" +
+                           owner->gr_name +
+                           "' that owns the device (for example: sudo usermod "
+                           "-aG " +
+                           owner->gr_name + " $USER), then log out and in again.");
+}
+
+TEST_F(ComPortOnPty, ReportsDeviceLossOnceAndStaysIdle) {
+    OpenPort();
+    Packet.SetEnabled(true);
+    QSignalSpy lost(&Port, &ComPort::DeviceLost);
+    Pty.Write({0x02, 0x01}); // the adapter goes mid-frame
+    ProcessEventsFor(30);
+    Pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
+    EXPECT_FALSE(Port.Open());
+    EXPECT_NE(lost.at(0).at(0).toString().indexOf("COM1"), -1);
+
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    ProcessEventsFor(300);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    const auto cpuMs = [](const rusage& r) {
+        return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
+               (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+    };
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_LT(cpuMs(after) - cpuMs(before), 150.0) << "the event loop spins after the loss";
+    EXPECT_TRUE(Packets.empty());
+}
+
+TEST_F(ComPortOnPty, LampsLightOnTrafficForAtLeastATick) {
+    std::vector<bool> tx;
+    std::vector<bool> rx;
+    QObject::connect(&Lights, &LightControl::TxLitChanged, [&](bool lit) { tx.push_back(lit); });
+    QObject::connect(&Lights, &LightControl::RxLitChanged, [&](bool lit) { rx.push_back(lit); });
+    Lights.SetActive(true); // switched on while closed: remembered
+    OpenPort();
+    const Bytes request{0x02, 0x04, 0x03};
+    Port.WriteBlock(request.data(), 3);
+    EXPECT_TRUE(Lights.TxLit());
+    Pty.ReadExactly(3);
+    Clock.AdvanceTicks(1);
+    EXPECT_TRUE(Lights.TxLit()) << "lit for at least one tick";
+    Clock.AdvanceTicks(1);
+    EXPECT_FALSE(Lights.TxLit());
+
+    Pty.Write({0x02, 0x04, 0x03});
+    ASSERT_TRUE(WaitUntil([&] { return Lights.RxLit(); }));
+    Clock.AdvanceTicks(2);
+    EXPECT_FALSE(Lights.RxLit());
+    EXPECT_EQ(tx, (std::vector<bool>{true, false}));
+    EXPECT_EQ(rx, (std::vector<bool>{true, false}));
+
+    // Stops on close, starts again by itself on reopen.
+    Port.SetOpen(false);
+    OpenPort();
+    Port.WriteBlock(request.data(), 3);
+    EXPECT_TRUE(Lights.TxLit());
+}
+
+TEST_F(ComPortOnPty, LampTriggersReachTheProgramLikeAnyOther) {
+    Lights.SetActive(true);
+    OpenPort();
+    const Bytes request{0x02, 0x30, 0x03};
+    Port.WriteBlock(request.data(), 3);
+    Pty.ReadExactly(3);
+    Clock.AdvanceTicks(3);
+    EXPECT_FALSE(Fired.empty()) << "the transmit lamp's trigger is passed on";
+}
+
+} // namespace
+} // namespace zx::test
