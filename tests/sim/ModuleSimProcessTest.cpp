@@ -1,0 +1,213 @@
+#include "Catalogue.h"
+#include "SimProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+
+namespace zx::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Frame(void (*build)(FrameCodec&)) {
+    FrameCodec c;
+    build(c);
+    c.PutRaw(ETX);
+    return Bytes(c.TxBuffer.begin(), c.TxBuffer.begin() + c.TxLength);
+}
+
+Bytes FrameOf(FrameCodec& c) {
+    c.PutRaw(ETX);
+    return Bytes(c.TxBuffer.begin(), c.TxBuffer.begin() + c.TxLength);
+}
+
+FrameCodec Decode(const Bytes& body) {
+    FrameCodec c;
+    c.StoreRxRaw(body.data(), body.size());
+    c.Unescape(body.size());
+    return c;
+}
+
+TEST(ModuleSimProcess, RegistersItsLinkAndRemovesItOnTerm) {
+    SimProcess sim({"--fast"}, 7);
+    const auto link = sim.LinkFolder() / "com7";
+    EXPECT_EQ(std::filesystem::read_symlink(link), sim.DevicePath());
+    const int status = sim.Stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+}
+
+TEST(ModuleSimProcess, NeverReplacesALinkThatIsNotItsOwn) {
+    SimProcess first({"--fast"}, 2);
+    const std::string command =
+        SimBinary() + " --com 2 --link-folder " + first.LinkFolder().string() + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[512] = {};
+    const std::size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
+    const int status = pclose(pipe);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    EXPECT_NE(std::string(buffer, n).find("COM2 is taken"), std::string::npos);
+    EXPECT_EQ(std::filesystem::read_symlink(first.LinkFolder() / "com2"), first.DevicePath());
+}
+
+TEST(ModuleSimProcess, AnswersEveryRequestAndKeepsItsState) {
+    SimProcess sim({"--fast"});
+    RawLine line(sim.DevicePath());
+    FrameCodec c;
+    BuildSelectInputRange(c, 3);
+    FrameCodec reply = Decode(line.RequestFrame(FrameOf(c)));
+    EXPECT_EQ(reply.RxBuffer[0], cmdSelectInputRange);
+    EXPECT_EQ(ReadInputRangeStatus(reply).RangeCode, 3);
+
+    BuildReadActiveInput(c, 3);
+    EXPECT_EQ(ReadInputRangeStatus(reply = Decode(line.RequestFrame(FrameOf(c)))).Status, 1);
+    reply = Decode(line.RequestFrame(Frame(BuildReadProgrammedInput)));
+    EXPECT_EQ(ReadInputRangeStatus(reply).RangeCode, 5) << "selecting is not programming";
+
+    BuildProgramOutputRange(c, 1, 4.0f, 20.0f, true);
+    reply = Decode(line.RequestFrame(FrameOf(c)));
+    EXPECT_EQ(reply.RxBuffer[0], cmdProgramOutputRange);
+    reply = Decode(line.RequestFrame(Frame(BuildReadProgrammedOutput)));
+    const OutputRangeStatus out = ReadOutputRangeStatus(reply);
+    EXPECT_EQ(out.RangeCode, 1);
+    EXPECT_EQ(out.MinValue, 4.0f);
+    EXPECT_EQ(out.Invert, 1);
+    EXPECT_EQ(out.RangeOk, 0) << "JP6 is set for voltage";
+
+    reply = Decode(line.RequestFrame(Frame(BuildReadVersion)));
+    EXPECT_EQ(reply.RxLength, 51);
+    reply = Decode(line.RequestFrame(Frame(BuildSetToolkitVersion)));
+    EXPECT_EQ(ReadToolkitAck(reply), 1);
+    EXPECT_NE(sim.ErrorOutput().find("rx 02 33 AB 03  cmdSetToolkitVersion"), std::string::npos)
+        << sim.ErrorOutput();
+}
+
+TEST(ModuleSimProcess, PacesItsAnswersAtTheLineRate) {
+    SimProcess sim({"--delay", "0"});
+    RawLine line(sim.DevicePath());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(line.RequestFrame(Frame(BuildReadVersion)).empty());
+    // 53 bytes at 9600 baud take at least 55 ms on a real line.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+}
+
+TEST(ModuleSimProcess, SurvivesGarbageAndAnswersTheNextRequest) {
+    SimProcess sim({"--fast"});
+    RawLine line(sim.DevicePath());
+    Bytes garbage;
+    for (int i = 0; i < 5000; ++i) {
+        garbage.push_back(static_cast<std::uint8_t>(i * 131 + 7));
+    }
+    line.Write(garbage);
+    line.Write({0x02, 0x09, 0x01, 0x03}); // unknown request: no answer
+    line.Write(Bytes(300, 0x10));         // an endless frame
+    line.Read(200, false);
+    EXPECT_FALSE(line.RequestFrame(Frame(BuildReadVersion)).empty());
+    EXPECT_TRUE(sim.Running());
+}
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(RawLine&)> check;
+};
+
+class ModuleSimFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(ModuleSimFaults, BehaveAsDocumented) {
+    std::vector<std::string> args = GetParam().args;
+    args.push_back("--fast");
+    SimProcess sim(args);
+    RawLine line(sim.DevicePath());
+    GetParam().check(line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ModuleSimFaults,
+    ::testing::Values(
+        FaultCase{"Silent",
+                  {"--silent", "4"},
+                  [](RawLine& l) {
+                      EXPECT_TRUE(l.RequestFrame(Frame(BuildReadProgrammedInput), 300).empty());
+                      EXPECT_FALSE(l.RequestFrame(Frame(BuildReadProgrammedOutput)).empty());
+                  }},
+        FaultCase{"Fail",
+                  {"--fail", "all"},
+                  [](RawLine& l) {
+                      FrameCodec r = Decode(l.RequestFrame(Frame(BuildReadProgrammedInput)));
+                      EXPECT_EQ(r.RxBuffer[1], 0);
+                      EXPECT_EQ(r.RxLength, 29) << "the rest of the record is still there";
+                      r = Decode(l.RequestFrame(Frame(BuildSetToolkitVersion)));
+                      EXPECT_EQ(ReadToolkitAck(r), 0);
+                  }},
+        FaultCase{"Late",
+                  {"--late", "48", "--late-ms", "400"},
+                  [](RawLine& l) {
+                      EXPECT_TRUE(l.RequestFrame(Frame(BuildReadVersion), 250).empty());
+                      EXPECT_FALSE(l.Read(1000).empty());
+                  }},
+        FaultCase{"Twice",
+                  {"--twice", "33"},
+                  [](RawLine& l) {
+                      FrameCodec c;
+                      BuildQueryCalMode(c, 0);
+                      l.Write(FrameOf(c));
+                      EXPECT_EQ(l.Read(300, false), (Bytes{2, 0x21, 0, 3, 2, 0x21, 0, 3}));
+                  }},
+        FaultCase{"Broken",
+                  {"--broken", "48"},
+                  [](RawLine& l) {
+                      l.Write(Frame(BuildReadVersion));
+                      const Bytes got = l.Read(300, false);
+                      ASSERT_FALSE(got.empty());
+                      EXPECT_EQ(got.front(), 0x02);
+                      EXPECT_NE(got.back(), 0x03);
+                  }},
+        FaultCase{
+            "UnknownCode",
+            {"--unknown-code", "20"},
+            [](RawLine& l) { EXPECT_EQ(l.RequestFrame(Frame(BuildReadProgrammedOutput))[0], 9); }},
+        FaultCase{
+            "Oversize",
+            {"--oversize", "48"},
+            [](RawLine& l) { EXPECT_EQ(l.RequestFrame(Frame(BuildReadVersion)).size(), 200u); }},
+        FaultCase{"BadRangeAndCalModeTwo",
+                  {"--bad-range", "4", "--calmode2"},
+                  [](RawLine& l) {
+                      FrameCodec r = Decode(l.RequestFrame(Frame(BuildReadProgrammedInput)));
+                      EXPECT_EQ(r.RxBuffer[2], 255);
+                      EXPECT_EQ(r.RxBuffer[28], 2);
+                      FrameCodec c;
+                      BuildQueryCalMode(c, 0);
+                      EXPECT_EQ(ReadCalMode(r = Decode(l.RequestFrame(FrameOf(c)))), 2);
+                  }},
+        FaultCase{"Noise",
+                  {"--noise", "40"},
+                  [](RawLine& l) {
+                      l.Write(Frame(BuildReadProgrammedInput));
+                      const Bytes got = l.Read(500);
+                      ASSERT_GE(got.size(), 40u + 31u);
+                      for (std::size_t i = 0; i < 40; ++i) {
+                          EXPECT_NE(got[i], 0x02);
+                      }
+                      EXPECT_EQ(got[40], 0x02);
+                  }},
+        FaultCase{"UnplugAfter",
+                  {"--unplug-after", "2"},
+                  [](RawLine& l) {
+                      EXPECT_FALSE(l.RequestFrame(Frame(BuildReadVersion)).empty());
+                      l.Write(Frame(BuildReadVersion));
+                      pollfd p{l.Fd(), POLLIN, 0};
+                      ASSERT_EQ(poll(&p, 1, 2000), 1);
+                      EXPECT_NE(p.revents & POLLHUP, 0) << "the line hangs up";
+                  }}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace zx::test

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zx::sim {
+
+using Body = std::vector<std::uint8_t>;
+
+// How the virtual module's hardware is set and what it measures.
+struct ModuleSettings {
+    std::string Sw1 = "010010";        // DIP switch SW1, levers 1..6, '1' = on
+    std::string Jp6 = "V";             // jumper JP6: "V" or "mA"
+    std::optional<float> FixedReading; // a fixed input reading instead of the live signal
+    std::string VersionText = "Zentrix virtual module  V2.03  (simulated)";
+    std::uint32_t Seed = 1;
+};
+
+// The module's state and its answer to each request. Rules:
+//  - Selecting a range (6, 22) makes it active; programming (7, 23) makes it permanent and
+//    active with its limits (and invert); limits must lie inside the range and min < max.
+//  - Requests with a range code read or act on that range; 4 and 20 report the programmed
+//    range, 5 and 21 the active one after clearing every flag of that side.
+//  - Calibrating input zero or full sets the range's flag, in RUN or CAL.
+//  - The output DAC only follows the tool in CAL: 16 drives the output with the code (in RUN it
+//    is acknowledged and ignored, since the answer cannot carry a refusal); 17 and 18 store the
+//    zero-scale or full-scale code with the limits and invert and set the range's flag, and are
+//    refused in RUN. In RUN the output follows the input signal.
+//  - 32 switches CAL/RUN and echoes the mode; 33 answers the mode; 48 the version text;
+//    51 stores the toolkit version and acknowledges it.
+//  - Refused requests answer Status 0: an unknown range code, limits outside the range or not
+//    ascending, DAC writes in RUN. A code outside the catalogue gets no answer.
+class ModuleModel {
+public:
+    explicit ModuleModel(ModuleSettings settings = {});
+
+    // Answers one request (its unescaped body: code and payload) at the given time in seconds;
+    // nullopt means the module stays silent.
+    std::optional<Body> Handle(const Body& request, double nowSeconds);
+
+    // State, for tests and the trace.
+    int ProgrammedInput = 5;
+    int ActiveInput = 5;
+    std::array<float, 11> InputMin{};
+    std::array<float, 11> InputMax{};
+    std::uint16_t InputZeroCal = 0x01FF; // ranges 9 and 10 not calibrated
+    std::uint16_t InputFullCal = 0x01FF;
+    int ProgrammedOutput = 0;
+    int ActiveOutput = 0;
+    std::array<std::uint16_t, 2> ZeroCode{{3277, 3277}};
+    std::array<std::uint16_t, 2> FullCode{{62258, 62258}};
+    std::array<float, 2> OutputMin{};
+    std::array<float, 2> OutputMax{};
+    std::array<bool, 2> Invert{};
+    std::uint8_t OutputZeroCal = 0x03;
+    std::uint8_t OutputFullCal = 0x01; // 0-20 mA full scale not calibrated
+    std::uint16_t DrivenCode = 0;      // the code the DAC is driven with in CAL
+    bool CalMode = false;
+    float TCAL = 23.5f;
+    std::uint8_t ToolkitVersion = 0;
+    const ModuleSettings& Settings() const { return Settings_; }
+
+    float InputReading(int range, double nowSeconds);
+    float Temperature(double nowSeconds) const;
+    std::uint16_t OutputCode(double nowSeconds);
+
+private:
+    Body InputStatus(std::uint8_t code, bool ok, int range, double now);
+    Body OutputStatus(std::uint8_t code, bool ok, int range, double now);
+
+    ModuleSettings Settings_;
+    std::mt19937 Noise_;
+};
+
+} // namespace zx::sim

@@ -1,0 +1,353 @@
+#include "ModuleServer.h"
+
+#include "Catalogue.h"
+#include "Protocol.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zx::sim {
+namespace {
+
+volatile std::sig_atomic_t StopRequested = 0;
+
+void OnSignal(int) {
+    StopRequested = 1;
+}
+
+// 10 bits a byte (start, 8 data, stop) at 9600 baud.
+constexpr std::chrono::nanoseconds ByteTime{10'000'000'000LL / 9600};
+
+bool IsInputRecord(std::uint8_t code) {
+    return code >= 1 && code <= 7;
+}
+bool IsOutputRecord(std::uint8_t code) {
+    return code >= 17 && code <= 23;
+}
+
+std::filesystem::path DefaultLinkFolder() {
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : "/tmp") / ".zentrix" / "ports";
+}
+
+} // namespace
+
+ModuleServer::ModuleServer(ServerOptions options, ModuleModel& model)
+    : Options_(std::move(options)), Model_(model) {}
+
+ModuleServer::~ModuleServer() {
+    RemoveLink();
+    if (Master_ >= 0) {
+        close(Master_);
+    }
+    if (Slave_ >= 0) {
+        close(Slave_);
+    }
+}
+
+void ModuleServer::RequestStop() {
+    StopRequested = 1;
+}
+
+bool ModuleServer::Start() {
+    char name[256] = {};
+    if (openpty(&Master_, &Slave_, name, nullptr, nullptr) != 0) {
+        Error_ = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    // Raw from the start, so that a program writing to the device before it sets the line up
+    // (a shell's printf) reaches the module unchanged and nothing is echoed back. The module
+    // keeps its own descriptor of the slave: without one, the master reports a hang-up each
+    // time the tool closes the port.
+    termios raw{};
+    tcgetattr(Slave_, &raw);
+    cfmakeraw(&raw);
+    cfsetspeed(&raw, B9600);
+    tcsetattr(Slave_, TCSANOW, &raw);
+    fcntl(Master_, F_SETFL, fcntl(Master_, F_GETFL) | O_NONBLOCK);
+    fcntl(Master_, F_SETFD, FD_CLOEXEC);
+    fcntl(Slave_, F_SETFD, FD_CLOEXEC);
+    DevicePath_ = name;
+
+    namespace fs = std::filesystem;
+    const fs::path folder = Options_.LinkFolder.empty() ? DefaultLinkFolder() : Options_.LinkFolder;
+    std::error_code ec;
+    if (!fs::exists(folder)) {
+        fs::create_directories(folder, ec);
+        // The tool honours the folder only when nobody else can write to it.
+        chmod(folder.parent_path().c_str(), 0700);
+        chmod(folder.c_str(), 0700);
+    }
+    LinkPath_ = folder / ("com" + std::to_string(Options_.ComNumber));
+    struct stat st {};
+    if (lstat(LinkPath_.c_str(), &st) == 0) {
+        // Only a link a killed virtual module left behind (into /dev/pts, its pseudo-terminal
+        // gone) may be replaced; anything else belongs to someone.
+        const bool link = S_ISLNK(st.st_mode);
+        const fs::path target = link ? fs::read_symlink(LinkPath_, ec) : fs::path();
+        const bool stale =
+            link && target.string().rfind("/dev/pts/", 0) == 0 && !fs::exists(target, ec);
+        if (!stale) {
+            Error_ = "COM" + std::to_string(Options_.ComNumber) +
+                     " is taken: " + LinkPath_.string() +
+                     (link ? " points to " + target.string() : " exists") +
+                     ". Remove it or choose another number with --com.";
+            LinkPath_.clear();
+            return false;
+        }
+        fs::remove(LinkPath_, ec);
+    }
+    fs::create_symlink(DevicePath_, LinkPath_, ec);
+    if (ec) {
+        Error_ = "cannot create " + LinkPath_.string() + ": " + ec.message();
+        LinkPath_.clear();
+        return false;
+    }
+    OwnLink_ = true;
+    return true;
+}
+
+void ModuleServer::RemoveLink() {
+    if (!OwnLink_) {
+        return;
+    }
+    std::error_code ec;
+    // Remove it only while it still points at this module's device.
+    if (std::filesystem::read_symlink(LinkPath_, ec) == DevicePath_) {
+        std::filesystem::remove(LinkPath_, ec);
+    }
+    OwnLink_ = false;
+}
+
+double ModuleServer::Seconds() const {
+    return std::chrono::duration<double>(Clock::now() - Start_).count();
+}
+
+void ModuleServer::TraceFrame(const char* direction, const std::vector<std::uint8_t>& frame,
+                              std::uint8_t code) {
+    if (!Options_.Trace) {
+        return;
+    }
+    std::string hex;
+    char byte[4];
+    for (std::uint8_t b : frame) {
+        std::snprintf(byte, sizeof byte, "%02X ", b);
+        hex += byte;
+    }
+    const CommandInfo* info = FindCommand(code);
+    std::fprintf(stderr, "[%10.3f ms] %s %s %s\n", Seconds() * 1000.0, direction, hex.c_str(),
+                 info != nullptr ? std::string(info->Name).c_str() : "(not a request code)");
+}
+
+void ModuleServer::Run() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    sigset_t blocked;
+    sigset_t waitMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGHUP);
+    sigprocmask(SIG_BLOCK, &blocked, &waitMask);
+
+    std::uint8_t buffer[4096];
+    while (StopRequested == 0 && !Unplugged_) {
+        Pump();
+        if (Unplugged_) {
+            break;
+        }
+        std::optional<Clock::time_point> wake;
+        if (!Out_.empty()) {
+            wake = std::max(Out_.front().Due, LineFree_);
+        }
+        timespec timeout{};
+        timespec* timeoutPtr = nullptr;
+        if (wake) {
+            const auto left = std::max(Clock::duration::zero(), *wake - Clock::now());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+            timeoutPtr = &timeout;
+        }
+        pollfd p{Master_, POLLIN, 0};
+        // Signals are let through only while waiting here, so none is lost between the check
+        // of StopRequested and the wait.
+        const int ready = ppoll(&p, 1, timeoutPtr, &waitMask);
+        if (ready > 0 && (p.revents & POLLIN) != 0) {
+            const ssize_t n = read(Master_, buffer, sizeof buffer);
+            if (n > 0) {
+                OnBytes(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    sigprocmask(SIG_SETMASK, &waitMask, nullptr);
+    RemoveLink();
+}
+
+void ModuleServer::OnBytes(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size && !Unplugged_; ++i) {
+        const std::uint8_t b = data[i];
+        if (b == STX) {
+            // A new STX always starts over: a frame broken off by the tool is forgotten.
+            Collecting_ = true;
+            Raw_.clear();
+            continue;
+        }
+        if (!Collecting_) {
+            continue; // garbage between frames
+        }
+        if (b != ETX) {
+            if (Raw_.size() < 1024) {
+                Raw_.push_back(b);
+            }
+            continue;
+        }
+        Collecting_ = false;
+        Body body;
+        bool escaped = false;
+        for (std::uint8_t r : Raw_) {
+            if (escaped) {
+                body.push_back(static_cast<std::uint8_t>(0xFF - r));
+                escaped = false;
+            } else if (r == DLE) {
+                escaped = true;
+            } else {
+                body.push_back(r);
+            }
+        }
+        std::vector<std::uint8_t> frame{STX};
+        frame.insert(frame.end(), Raw_.begin(), Raw_.end());
+        frame.push_back(ETX);
+        TraceFrame("rx", frame, body.empty() ? 0 : body[0]);
+        OnRequest(body);
+    }
+}
+
+void ModuleServer::OnRequest(const Body& request) {
+    ++Requests_;
+    const Faults& f = Options_.Faults;
+    if (f.UnplugAfter && Requests_ >= *f.UnplugAfter) {
+        Unplug();
+        return;
+    }
+    const std::uint8_t code = request.empty() ? 0 : request[0];
+    if (f.Silent.Contains(code)) {
+        if (Options_.Trace) {
+            std::fprintf(stderr, "[%10.3f ms] -- silent on purpose\n", Seconds() * 1000.0);
+        }
+        return;
+    }
+    std::optional<Body> answer = Model_.Handle(request, Seconds());
+    if (!answer) {
+        if (Options_.Trace) {
+            std::fprintf(stderr, "[%10.3f ms] -- no answer: not a request of the catalogue\n",
+                         Seconds() * 1000.0);
+        }
+        return;
+    }
+    Body& body = *answer;
+    const bool statusRecord = IsInputRecord(code) || IsOutputRecord(code);
+    if (f.Fail.Contains(code) && (statusRecord || code == cmdSetToolkitVersion)) {
+        body[1] = 0;
+    }
+    if (f.BadRange.Contains(code) && statusRecord) {
+        body[2] = 255;
+    }
+    if (f.CalModeTwo) {
+        if (IsInputRecord(code)) {
+            body[28] = 2;
+        } else if (IsOutputRecord(code)) {
+            body[29] = 2;
+        } else if (code == cmdSetCalMode || code == cmdQueryCalMode) {
+            body[1] = 2;
+        }
+    }
+    if (f.UnknownCode.Contains(code)) {
+        body[0] = 9;
+    }
+    if (f.Oversize.Contains(code)) {
+        body.resize(200, 0x41);
+    }
+    const auto delay = std::chrono::milliseconds(
+        f.Late.Contains(code) ? f.LateMs : (Options_.Fast ? 0 : Options_.DelayMs));
+    Queue(body, code, delay);
+    if (f.Twice.Contains(code)) {
+        Queue(body, code, delay);
+    }
+}
+
+void ModuleServer::Queue(Body body, std::uint8_t requestCode, std::chrono::milliseconds delay) {
+    const Faults& f = Options_.Faults;
+    Outgoing out{Clock::now() + delay, {}};
+    for (int i = 0; i < f.NoiseBytes; ++i) {
+        std::uint8_t b = static_cast<std::uint8_t>(Random_() & 0xFF);
+        out.Bytes.push_back(b == STX ? 0x55 : b);
+    }
+    std::vector<std::uint8_t> frame = EncodeFrame(body.data(), body.size());
+    if (f.Broken.Contains(requestCode)) {
+        frame.resize(std::max<std::size_t>(2, frame.size() / 2)); // no ETX
+    }
+    TraceFrame("tx", frame, requestCode);
+    out.Bytes.insert(out.Bytes.end(), frame.begin(), frame.end());
+    Out_.push_back(std::move(out));
+}
+
+void ModuleServer::Pump() {
+    while (!Out_.empty()) {
+        Outgoing& out = Out_.front();
+        const auto now = Clock::now();
+        if (out.Due > now) {
+            return;
+        }
+        if (Options_.Fast) {
+            const ssize_t n = write(Master_, out.Bytes.data(), out.Bytes.size());
+            if (n < 0) {
+                return; // the tool is not reading; try again later
+            }
+            out.Bytes.erase(out.Bytes.begin(), out.Bytes.begin() + n);
+        } else {
+            // A pseudo-terminal does not pace bytes: the module's line rate is ours to keep.
+            LineFree_ = std::max(LineFree_, out.Due);
+            if (LineFree_ + ByteTime < now) {
+                LineFree_ = now; // the line was idle: start pacing from now
+            }
+            while (!out.Bytes.empty() && LineFree_ <= Clock::now()) {
+                if (write(Master_, out.Bytes.data(), 1) != 1) {
+                    return;
+                }
+                out.Bytes.erase(out.Bytes.begin());
+                LineFree_ += std::chrono::duration_cast<Clock::duration>(ByteTime);
+            }
+        }
+        if (!out.Bytes.empty()) {
+            return;
+        }
+        Out_.pop_front();
+    }
+}
+
+void ModuleServer::Unplug() {
+    if (Options_.Trace) {
+        std::fprintf(stderr, "[%10.3f ms] -- unplugged after %d requests\n", Seconds() * 1000.0,
+                     Requests_);
+    }
+    RemoveLink();
+    close(Master_);
+    close(Slave_);
+    Master_ = -1;
+    Slave_ = -1;
+    Unplugged_ = true;
+}
+
+} // namespace zx::sim
