@@ -1,0 +1,79 @@
+#include "TfrmComSelect.h"
+
+#include "Hints.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace zx {
+
+TfrmComSelect::TfrmComSelect(const PortNamespace& ports, QWidget* parent)
+    : QDialog(parent), Ports_(ports) {
+    setObjectName(QStringLiteral("frmComSelect"));
+    setWindowTitle(QStringLiteral("Select COM Port"));
+    // A dialog border and no title-bar buttons at all.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setFixedSize(258, 119);
+    setModal(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    setPalette(p);
+
+    lblComSelect = new QLabel(QStringLiteral("Please select COM port:"), this);
+    lblComSelect->setObjectName(QStringLiteral("lblComSelect"));
+    lblComSelect->setGeometry(9, 26, 118, 17);
+    SetHint(lblComSelect, QString(), false);
+
+    cbComPorts = new QComboBox(this);
+    cbComPorts->setObjectName(QStringLiteral("cbComPorts"));
+    cbComPorts->setEditable(false);
+    cbComPorts->setGeometry(128, 24, 121, 21);
+    SetHint(cbComPorts, QStringLiteral("Please select a COM port from available com ports"), true);
+
+    btnOk = new QPushButton(QStringLiteral("&OK"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnOk->setGeometry(48, 80, 75, 25);
+    btnOk->setFlat(true); // the ultra-flat look, not the native button style
+    btnOk->setAutoDefault(false);
+    SetHint(btnOk, QStringLiteral("Press to open the selected COM port"), true);
+
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(136, 80, 75, 25);
+    btnCancel->setAutoDefault(false);
+    SetHint(btnCancel, QString(), false);
+
+    setTabOrder(cbComPorts, btnOk);
+    setTabOrder(btnOk, btnCancel);
+    connect(btnOk, &QPushButton::clicked, this, [this] { done(mrOk); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
+
+    FormCreate(this);
+    cbComPorts->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmComSelect::FormCreate(QObject*) {
+    for (int n = 1; n <= PortNamespace::HighestComNumber; ++n) {
+        if (PortAvailable(Ports_, n)) {
+            cbComPorts->addItem(QStringLiteral("COM%1").arg(n));
+        }
+    }
+    cbComPorts->setCurrentIndex(cbComPorts->count() > 0 ? 0 : -1);
+}
+
+int TfrmComSelect::SelectedPortNumber() const {
+    const QString text = cbComPorts->itemText(cbComPorts->currentIndex());
+    return text.mid(3, 255).toInt();
+}
+
+void TfrmComSelect::keyPressEvent(QKeyEvent* event) {
+    // Neither button is the dialog's default or cancel button: Enter and Esc do nothing.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace zx

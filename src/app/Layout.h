@@ -1,0 +1,55 @@
+#pragma once
+
+#include <span>
+
+namespace zx {
+
+enum class ControlKind {
+    Strip,           // borderless strip
+    Separator,       // etched horizontal line
+    Group,           // group box, caption at top left
+    StatusBar,       // status bar with its panels
+    Container,       // plain holder
+    Label,           // plain text label, sized to its caption
+    UnitLabel,       // label with no caption at start; the range's unit goes in
+    ValueLabel,      // bordered read-only value, "N/A"
+    Button,          // push button
+    RangeList,       // choose-only drop-down list
+    NumberEdit,      // masked numeric edit
+    CalibrationEdit, // read-only number edit with an embedded button
+    CodeSpinEdit,    // 0..65535 spin edit
+    CheckBox,
+    StatusList, // report list with per-cell colours
+    ShapeRect,
+    ShapeCircle,
+    Toggle, // two-state vertical switch
+    Lamp,
+};
+
+enum class HintMode {
+    None,        // the control shows no hint
+    Shown,       // the hint shows
+    NotShown,    // the control carries a hint that never shows
+    AfterStartup // shows once start-up turns it on
+};
+
+// One control of the main window: where it sits, what it says, its hint and tab position.
+struct ControlSpec {
+    const char* Name;
+    ControlKind Kind;
+    const char* Parent; // "" for the window itself
+    int Left;
+    int Top;
+    int Width;
+    int Height;
+    const char* Caption;
+    const char* Hint;
+    HintMode Hints;
+    int Tab;           // position in the parent's tab order; -1 for none
+    const char* Extra; // shapes: the fill; lists: the columns "Caption:width:L|C"
+};
+
+// The main window's layout, in creation (and drawing) order.
+std::span<const ControlSpec> MainLayout();
+
+} // namespace zx

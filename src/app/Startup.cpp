@@ -1,0 +1,55 @@
+// The start-up sequence, run once just before the window first reaches the screen.
+#include "TfrmMain.h"
+
+#include "Hints.h"
+
+namespace zx {
+
+void TfrmMain::FormShow(QObject*) {
+    FormReady = false;
+
+    // The layout's mask wants a decimal point; the working mask makes it optional. The other
+    // edits take theirs from beInpZero.
+    beInpZero->SetEditMask(QStringLiteral("\\-?\\d+\\.?\\d+?"));
+    for (NumberEdit* edit :
+         {static_cast<NumberEdit*>(beInpFull), edInpMin, edInpMax, edOutMin, edOutMax}) {
+        edit->SetEditMask(beInpZero->EditMask());
+    }
+
+    setWindowTitle(MainTitle);
+
+    if (!SelectPort()) {
+        Prompts_.Beep();
+        Prompts_.Information(
+            this,
+            QStringLiteral("No COM port defined. Program will not communicate with the unit."));
+    }
+
+    FullMode = false;
+    InputEventsArmed = false;
+    OutputEventsArmed = false;
+
+    FillInputCalList();
+    FillOutputCalList();
+    FillInputRangeCombo();
+    FillOutputRangeCombo();
+
+    DisableInputControls();
+    DisableOutputControls();
+
+    ShowInputRange(cmbInpRanges->currentIndex());
+    ShowOutputRange(cmbOutRanges->currentIndex());
+
+    SetShowHint(calSwitch, true);
+
+    QueryCalMode();
+
+    InputEventsArmed = true;
+    OutputEventsArmed = true;
+
+    btnGetPermInpRange->setFocus(Qt::OtherFocusReason);
+
+    FormReady = true;
+}
+
+} // namespace zx

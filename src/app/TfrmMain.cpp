@@ -1,0 +1,304 @@
+#include "TfrmMain.h"
+
+#include "AppIcon.h"
+#include "Hints.h"
+#include "Layout.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHash>
+#include <QKeyEvent>
+#include <QScreen>
+
+#include <stdexcept>
+
+namespace zx {
+namespace {
+
+std::vector<StatusList::Column> ParseColumns(const QString& text) {
+    std::vector<StatusList::Column> columns;
+    for (const QString& part : text.split(QLatin1Char('|'))) {
+        const QStringList f = part.split(QLatin1Char(':'));
+        columns.push_back({f.value(0), f.value(1).toInt(),
+                           f.value(2) == QLatin1String("C") ? Qt::AlignHCenter : Qt::AlignLeft});
+    }
+    return columns;
+}
+
+QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.Caption);
+    switch (spec.Kind) {
+    case ControlKind::Strip:
+    case ControlKind::Container:
+        return new QWidget(parent);
+    case ControlKind::Separator: {
+        auto* line = new QFrame(parent);
+        line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+        return line;
+    }
+    case ControlKind::Group:
+        return new QGroupBox(caption, parent);
+    case ControlKind::StatusBar:
+        return new StatusPanels({94, 261, 150}, parent);
+    case ControlKind::Label:
+    case ControlKind::UnitLabel:
+        return new QLabel(caption, parent);
+    case ControlKind::ValueLabel:
+        return new ValueLabel(parent);
+    case ControlKind::Button:
+        return new QPushButton(caption, parent);
+    case ControlKind::RangeList:
+        return new RangeList(parent);
+    case ControlKind::NumberEdit:
+        return new NumberEdit(parent);
+    case ControlKind::CalibrationEdit:
+        return new CalibrationEdit(parent);
+    case ControlKind::CodeSpinEdit:
+        return new CodeSpinEdit(parent);
+    case ControlKind::CheckBox:
+        return new QCheckBox(caption, parent);
+    case ControlKind::StatusList: {
+        auto* list = new StatusList(parent);
+        list->SetColumns(ParseColumns(QString::fromUtf8(spec.Extra)));
+        return list;
+    }
+    case ControlKind::ShapeRect:
+    case ControlKind::ShapeCircle:
+        return new Shape(spec.Kind == ControlKind::ShapeCircle ? Shape::Kind::Circle
+                                                               : Shape::Kind::Rectangle,
+                         QColor(QString::fromUtf8(spec.Extra)), parent);
+    case ControlKind::Toggle: {
+        auto* toggle = new ToggleSwitch(parent);
+        toggle->SetTexts(QStringLiteral("CAL"), QStringLiteral("RUN"));
+        toggle->SetColors(clRed, clLime);
+        return toggle;
+    }
+    case ControlKind::Lamp:
+        return new Lamp(parent);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QFont TfrmMain::WindowFont() {
+    QFont font;
+    // "MS Sans Serif" is rarely installed on Linux; Liberation Sans keeps its metrics closest.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Sans Serif")});
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+TfrmMain::TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts, QWidget* parent)
+    : QWidget(parent), Clock_(clock), Prompts_(prompts) {
+    setObjectName(QStringLiteral("frmMain"));
+    // Single fixed border; system menu and minimise, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(553, 533);
+    setFont(WindowFont());
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    setPalette(p);
+    setAutoFillBackground(true);
+    setWindowIcon(AppIcon());
+
+    ComPort = new zx::ComPort(clock, std::move(ports), this);
+    DataPacket = new zx::DataPacket(*ComPort, this);
+    LightControl = new zx::LightControl(*ComPort, this);
+
+    BuildLayout();
+    BindControls();
+    WireHandlers();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::BuildLayout() {
+    QHash<QString, QWidget*> made;
+    made.insert(QString(), this);
+    std::vector<std::pair<int, QWidget*>> tabOrder; // (parent order, tab) flattened below
+    QHash<QWidget*, std::vector<std::pair<int, QWidget*>>> childrenByTab;
+    for (const ControlSpec& spec : MainLayout()) {
+        QWidget* parent = made.value(QString::fromUtf8(spec.Parent));
+        if (parent == nullptr) {
+            throw std::logic_error(std::string("layout: parent of ") + spec.Name + " not built");
+        }
+        QWidget* w = CreateControl(spec, parent);
+        w->setObjectName(QString::fromUtf8(spec.Name));
+        w->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
+        if (spec.Kind == ControlKind::Label) {
+            // Labels size themselves to their caption, growing to the right.
+            w->resize(std::max(spec.Width, w->sizeHint().width()), spec.Height);
+        }
+        const QString hint = QString::fromUtf8(spec.Hint);
+        SetHint(w, hint, spec.Hints == HintMode::Shown);
+        if (spec.Tab >= 0) {
+            childrenByTab[parent].emplace_back(spec.Tab, w);
+        }
+        made.insert(w->objectName(), w);
+    }
+    // Keyboard order: the window's children by their tab, each group's children right after it.
+    std::vector<QWidget*> chain;
+    std::function<void(QWidget*)> walk = [&](QWidget* parent) {
+        auto children = childrenByTab.value(parent);
+        std::stable_sort(children.begin(), children.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [tab, w] : children) {
+            if (w->focusPolicy() != Qt::NoFocus) {
+                chain.push_back(w);
+            }
+            walk(w);
+        }
+    };
+    walk(this);
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
+
+    popInCal = new QMenu(this);
+    popInCal->setObjectName(QStringLiteral("popInCal"));
+    mnuClearInCal = popInCal->addAction(QStringLiteral("Clear calibration flags"));
+    mnuClearInCal->setObjectName(QStringLiteral("mnuClearInCal"));
+    popOutCal = new QMenu(this);
+    popOutCal->setObjectName(QStringLiteral("popOutCal"));
+    mnuClearOutCal = popOutCal->addAction(QStringLiteral("Clear calibration flags"));
+    mnuClearOutCal->setObjectName(QStringLiteral("mnuClearOutCal"));
+}
+
+void TfrmMain::BindControls() {
+    auto bind = [this](auto*& member, const char* name) {
+        using T = std::remove_pointer_t<std::remove_reference_t<decltype(member)>>;
+        member = findChild<T*>(QString::fromLatin1(name));
+        if (member == nullptr) {
+            throw std::logic_error(std::string("layout: no control ") + name + " of its kind");
+        }
+    };
+#define ZX_BIND_CONTROL(Type, name) bind(name, #name);
+    ZX_MAIN_CONTROLS(ZX_BIND_CONTROL)
+#undef ZX_BIND_CONTROL
+    lvInpCalStat->SetPopupMenu(popInCal);
+    lvOutCalStat->SetPopupMenu(popOutCal);
+}
+
+void TfrmMain::WireHandlers() {
+    connect(btnGetPermInpRange, &QPushButton::clicked, this,
+            [this] { btnGetPermInpRangeClick(btnGetPermInpRange); });
+    btnGetPermInpRange->installEventFilter(this); // key down: btnGetInpRangeKeyDown
+    connect(btnGetTempInpRange, &QPushButton::clicked, this,
+            [this] { btnGetTempInpRangeClick(btnGetTempInpRange); });
+    connect(btnSetInputRange, &QPushButton::clicked, this,
+            [this] { btnSetInputRangeClick(btnSetInputRange); });
+    connect(cmbInpRanges, &QComboBox::currentIndexChanged, this,
+            [this] { cmbInpRangesPropertiesEditValueChanged(cmbInpRanges); });
+    connect(beInpZero, &CalibrationEdit::ButtonClicked, this,
+            [this] { beInpZeroPropertiesButtonClick(beInpZero); });
+    connect(beInpFull, &CalibrationEdit::ButtonClicked, this,
+            [this] { beInpFullPropertiesButtonClick(beInpFull); });
+    connect(edInpMin, &NumberEdit::Exit, this, [this] { edInpMinExit(edInpMin); });
+    connect(edInpMax, &NumberEdit::Exit, this, [this] { edInpMaxExit(edInpMax); });
+    connect(mnuClearInCal, &QAction::triggered, this,
+            [this] { mnuClearInCalClick(mnuClearInCal); });
+    const auto draw = [this](StatusList* list, int row, int subItem, QColor& color) {
+        lvInpCalStatCustomDrawSubItem(list, row, subItem, color);
+    };
+    lvInpCalStat->SetCustomDrawSubItem(draw);
+    lvOutCalStat->SetCustomDrawSubItem(draw);
+
+    connect(btnGetPermOutRange, &QPushButton::clicked, this,
+            [this] { btnGetPermOutRangeClick(btnGetPermOutRange); });
+    connect(btnGetTempOutRange, &QPushButton::clicked, this,
+            [this] { btnGetTempOutRangeClick(btnGetTempOutRange); });
+    connect(btnSetOutRange, &QPushButton::clicked, this,
+            [this] { btnSetOutRangeClick(btnSetOutRange); });
+    connect(cmbOutRanges, &QComboBox::currentIndexChanged, this,
+            [this] { cmbOutRangesPropertiesEditValueChanged(cmbOutRanges); });
+    connect(seOutZero, &QSpinBox::valueChanged, this,
+            [this] { seOutZeroPropertiesChange(seOutZero); });
+    connect(seOutFull, &QSpinBox::valueChanged, this,
+            [this] { seOutFullPropertiesChange(seOutFull); });
+    connect(seOutZero, &CodeSpinEdit::Exit, this, [this] { seOutZeroExit(seOutZero); });
+    connect(seOutFull, &CodeSpinEdit::Exit, this, [this] { seOutFullExit(seOutFull); });
+    connect(edOutMin, &NumberEdit::Exit, this, [this] { edOutMinExit(edOutMin); });
+    connect(edOutMax, &NumberEdit::Exit, this, [this] { edOutMaxExit(edOutMax); });
+    connect(btnOutZero, &QPushButton::clicked, this, [this] { btnOutZeroClick(btnOutZero); });
+    connect(btnOutFull, &QPushButton::clicked, this, [this] { btnOutFullClick(btnOutFull); });
+    connect(mnuClearOutCal, &QAction::triggered, this,
+            [this] { mnuClearOutCalClick(mnuClearOutCal); });
+
+    connect(calSwitch, &ToggleSwitch::Clicked, this, [this] { calSwitchClick(calSwitch); });
+    connect(sbMain, &StatusPanels::PanelDoubleClicked, this, [this](int panel) {
+        if (panel == 0) {
+            sbMainPanels0DblClick(sbMain);
+        } else if (panel == 1) {
+            sbMainPanels1DblClick(sbMain);
+        }
+    });
+
+    connect(ComPort, &ComPort::OnTriggerTimer, this,
+            [this](quint16 handle) { ComPortTriggerTimer(ComPort, handle); });
+    connect(ComPort, &ComPort::DeviceLost, this, &TfrmMain::ComPortDeviceLost);
+    connect(DataPacket, &DataPacket::OnPacket, this,
+            [this](const quint8* data, int size) { DataPacketPacket(DataPacket, data, size); });
+    connect(LightControl, &LightControl::TxLitChanged, LedTx, &Lamp::SetLit);
+    connect(LightControl, &LightControl::RxLitChanged, LedRx, &Lamp::SetLit);
+}
+
+void TfrmMain::setVisible(bool visible) {
+    if (visible && !Shown_) {
+        // The start-up sequence runs before the window reaches the screen: the port dialog and
+        // the no-port box come first.
+        Shown_ = true;
+        FormShow(this);
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+    QWidget::setVisible(visible);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    FormClose(this);
+    event->accept();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == btnGetPermInpRange && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        TShiftState shift = 0;
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if (mods & Qt::ShiftModifier) {
+            shift |= ssShift;
+        }
+        if (mods & Qt::AltModifier) {
+            shift |= ssAlt;
+        }
+        if (mods & Qt::ControlModifier) {
+            shift |= ssCtrl;
+        }
+        const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+        if (buttons & Qt::LeftButton) {
+            shift |= ssLeft;
+        }
+        if (buttons & Qt::RightButton) {
+            shift |= ssRight;
+        }
+        if (buttons & Qt::MiddleButton) {
+            shift |= ssMiddle;
+        }
+        int code = key->key();
+        btnGetInpRangeKeyDown(watched, code, shift);
+        if (code == 0) {
+            return true; // swallowed
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zx

@@ -1,0 +1,235 @@
+#pragma once
+
+#include "CalibrationEdit.h"
+#include "CodeSpinEdit.h"
+#include "ComPort.h"
+#include "DataPacket.h"
+#include "FrameCodec.h"
+#include "Lamp.h"
+#include "LightControl.h"
+#include "MainControls.h"
+#include "NumberEdit.h"
+#include "RangeList.h"
+#include "Shape.h"
+#include "StatusList.h"
+#include "StatusPanels.h"
+#include "ToggleSwitch.h"
+#include "UserPrompts.h"
+#include "ValueLabel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QWidget>
+
+#include <optional>
+
+namespace zx {
+
+// Kinds of status message: what colour, beep and display time they get.
+enum StatusKind : int { Busy = 0, Error = 1, Success = 2, Ready = 3 };
+
+// Modifier and mouse-button states at a key press, as the full-mode chord sees them.
+enum ShiftFlag : unsigned {
+    ssShift = 1u << 0,
+    ssAlt = 1u << 1,
+    ssCtrl = 1u << 2,
+    ssLeft = 1u << 3,
+    ssRight = 1u << 4,
+    ssMiddle = 1u << 5,
+    ssDouble = 1u << 6,
+};
+using TShiftState = unsigned;
+
+inline const QColor clRed{255, 0, 0};
+inline const QColor clGreen{0, 128, 0};
+inline const QColor clBlack{0, 0, 0};
+inline const QColor clLime{0, 255, 0};
+
+inline const QString MainTitle =
+    QStringLiteral("Zentrix Configuration & Calibration V1.71 - Halvorn");
+
+// The main window. Every operation of the tool is a method of it; the layer a method belongs
+// to keeps its source file (link/, sections/, app/).
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts,
+             QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // ---- Controls and components of the layout --------------------------------------------
+#define ZX_DECLARE_CONTROL(Type, name) Type* name = nullptr;
+    ZX_MAIN_CONTROLS(ZX_DECLARE_CONTROL)
+#undef ZX_DECLARE_CONTROL
+    QMenu* popInCal = nullptr;
+    QAction* mnuClearInCal = nullptr;
+    QMenu* popOutCal = nullptr;
+    QAction* mnuClearOutCal = nullptr;
+    zx::ComPort* ComPort = nullptr;
+    zx::DataPacket* DataPacket = nullptr;
+    zx::LightControl* LightControl = nullptr;
+
+    // ---- Flags -----------------------------------------------------------------------------
+    bool FormReady = false;
+    bool InputEventsArmed = false;
+    bool OutputEventsArmed = false;
+    bool FullMode = false;
+
+    // ---- Application shell -------------------------------------------------------------------
+    void FormShow(QObject* Sender);
+    void FormClose(QObject* Sender);
+    bool SelectPort();
+    int RunPortDialog(int& PortNumber);
+    void sbMainPanels0DblClick(QObject* Sender);
+    void DisableInputControls();
+    void DisableOutputControls();
+    void EnableInputControls();
+    void EnableOutputControls();
+    void EnterFullMode();
+    void btnGetInpRangeKeyDown(QObject* Sender, int& Key, TShiftState Shift);
+
+    // ---- Port connection -------------------------------------------------------------------
+    quint16 TimeoutTrigger = 0;
+    void OpenPort(quint16 number);
+    void ClosePort();
+
+    // ---- Frame codec -------------------------------------------------------------------------
+    FrameCodec Codec;
+    void BeginRequest(quint8 code) {
+        Codec.BeginRequest(code);
+    }
+    void PutRaw(quint8 b) {
+        Codec.PutRaw(b);
+    }
+    void PutEscaped(quint8 b) {
+        Codec.PutEscaped(b);
+    }
+    void PutByte(unsigned value) {
+        Codec.PutByte(value);
+    }
+    void PutWord(quint16 value) {
+        Codec.PutWord(value);
+    }
+    void PutLong(float value) {
+        Codec.PutLong(value);
+    }
+    quint8 Unescape(std::size_t count) {
+        return Codec.Unescape(count);
+    }
+    quint8 GetByte() {
+        return Codec.GetByte();
+    }
+    quint16 GetWord() {
+        return Codec.GetWord();
+    }
+    float GetSingle() {
+        return Codec.GetSingle();
+    }
+
+    // ---- Transaction engine and status line -------------------------------------------------
+    void SendRequest();
+    void DataPacketPacket(QObject* Sender, const quint8* Data, int Size);
+    void HandleResponse(std::size_t count);
+    void ShowStatus(const QString& text, StatusKind kind);
+    void ComPortTriggerTimer(QObject* Sender, quint16 TriggerHandle);
+    void ComPortDeviceLost(const QString& reason);
+
+    // ---- Range catalogue displays -----------------------------------------------------------
+    int CurrentInputRange = 0;
+    void ShowInputRange(int code);
+    void ShowSwitchPattern(int code);
+    void ShowOutputRange(int code);
+
+    // ---- Input section ---------------------------------------------------------------------
+    void FillInputRangeCombo();
+    void FillInputCalList();
+    void ShowInputCalFlags(quint16 zero, quint16 full);
+    void ApplyActiveInputStatus();
+    void ApplyProgrammedInputStatus();
+    void ApplyInputStatus();
+    bool InputLimitsInvalid();
+    void lvInpCalStatCustomDrawSubItem(StatusList* Sender, int row, int subItem, QColor& color);
+    void beInpZeroPropertiesButtonClick(QObject* Sender);
+    void beInpFullPropertiesButtonClick(QObject* Sender);
+    void btnGetPermInpRangeClick(QObject* Sender);
+    void btnGetTempInpRangeClick(QObject* Sender);
+    void cmbInpRangesPropertiesEditValueChanged(QObject* Sender);
+    void edInpMinExit(QObject* Sender);
+    void edInpMaxExit(QObject* Sender);
+    void btnSetInputRangeClick(QObject* Sender);
+    void mnuClearInCalClick(QObject* Sender);
+
+    // ---- Output section --------------------------------------------------------------------
+    void FillOutputRangeCombo();
+    void FillOutputCalList();
+    void ShowOutputCalFlags(quint8 zero, quint8 full);
+    void ApplyActiveOutputStatus();
+    void ApplyProgrammedOutputStatus();
+    void ApplyOutputStatus();
+    bool OutputLimitsInvalid();
+    void btnGetPermOutRangeClick(QObject* Sender);
+    void btnGetTempOutRangeClick(QObject* Sender);
+    void cmbOutRangesPropertiesEditValueChanged(QObject* Sender);
+    void seOutZeroPropertiesChange(QObject* Sender);
+    void seOutFullPropertiesChange(QObject* Sender);
+    void seOutZeroExit(QObject* Sender);
+    void seOutFullExit(QObject* Sender);
+    void edOutMinExit(QObject* Sender);
+    void edOutMaxExit(QObject* Sender);
+    void btnOutZeroClick(QObject* Sender);
+    void btnOutFullClick(QObject* Sender);
+    void btnSetOutRangeClick(QObject* Sender);
+    void mnuClearOutCalClick(QObject* Sender);
+
+    // ---- General section -------------------------------------------------------------------
+    void calSwitchClick(QObject* Sender);
+    void QueryCalMode();
+    void ApplyCalMode();
+    void sbMainPanels1DblClick(QObject* Sender);
+    void RequestVersion();
+    void ApplyVersion();
+    void SendToolkitVersion();
+    void ApplyToolkitAck();
+
+    // ---- Seams and helpers -------------------------------------------------------------------
+    UserPrompts& Prompts() const {
+        return Prompts_;
+    }
+    DriverClock& Clock() const {
+        return Clock_;
+    }
+    const PortNamespace& Ports() const {
+        return ComPort->Ports();
+    }
+
+    // The window's font: "MS Sans Serif" where it exists, a metric-similar sans-serif otherwise,
+    // 11 pixels high.
+    static QFont WindowFont();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
+    void setVisible(bool visible) override;
+
+private:
+    void BuildLayout();
+    void BindControls();
+    void WireHandlers();
+    void SetToggle(std::uint8_t calMode);
+    // Converts an edit's text for a request; on failure the box names the text and nullopt
+    // tells the sender to send nothing.
+    std::optional<float> EditValue(const QString& text);
+
+    DriverClock& Clock_;
+    UserPrompts& Prompts_;
+    bool Shown_ = false;
+};
+
+} // namespace zx

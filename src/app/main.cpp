@@ -1,0 +1,16 @@
+// zentrix: configures and calibrates Zentrix signal-conditioning modules over a serial line.
+#include "SystemDriverClock.h"
+#include "TfrmMain.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zentrix"));
+    QApplication::setFont(zx::TfrmMain::WindowFont());
+    zx::SystemDriverClock clock;
+    zx::QtUserPrompts prompts;
+    zx::TfrmMain frmMain(clock, zx::PortNamespace::ForCurrentUser(), prompts);
+    frmMain.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,236 @@
+// The Input group: reading, selecting, programming and calibrating input ranges.
+#include "TfrmMain.h"
+
+#include "Catalogue.h"
+#include "NumberText.h"
+#include "RangeTables.h"
+#include "SectionText.h"
+
+namespace zx {
+
+using namespace section;
+
+namespace {
+quint8 RangeCodeOf(const QComboBox* combo) {
+    return static_cast<quint8>(combo->currentIndex());
+}
+} // namespace
+
+void TfrmMain::FillInputRangeCombo() {
+    for (const IRange& range : InputRanges) {
+        cmbInpRanges->AddItem(Text(range.Caption));
+    }
+    cmbInpRanges->setCurrentIndex(0);
+}
+
+void TfrmMain::FillInputCalList() {
+    lvInpCalStat->ClearRows();
+    for (const IRange& range : InputRanges) {
+        lvInpCalStat->AddRow(Text(range.Caption), QStringLiteral("N/A"), QStringLiteral("N/A"));
+    }
+}
+
+void TfrmMain::ShowInputCalFlags(quint16 zero, quint16 full) {
+    for (int i = 0; i < lvInpCalStat->RowCount() && i < 16; ++i) {
+        const unsigned bit = 1u << i;
+        lvInpCalStat->SetSubItem(
+            i, 0, (zero & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
+        lvInpCalStat->SetSubItem(
+            i, 1, (full & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
+    }
+    lvInpCalStat->viewport()->update();
+}
+
+void TfrmMain::lvInpCalStatCustomDrawSubItem(StatusList* Sender, int row, int subItem,
+                                             QColor& color) {
+    if (!FormReady) {
+        return;
+    }
+    const QString text = Sender->SubItem(row, subItem - 1);
+    if (text == QLatin1String("OK")) {
+        color = clGreen;
+    } else if (text == QLatin1String("UNCAL")) {
+        color = clRed;
+    } else {
+        color = clBlack;
+    }
+}
+
+// ---- Requests ----------------------------------------------------------------------------
+
+void TfrmMain::beInpZeroPropertiesButtonClick(QObject*) {
+    ShowStatus(QStringLiteral("Calibrating input ZS..."), Busy);
+    BuildCalInputZero(Codec, RangeCodeOf(cmbInpRanges));
+    SendRequest();
+}
+
+void TfrmMain::beInpFullPropertiesButtonClick(QObject*) {
+    ShowStatus(QStringLiteral("Calibrating input FS..."), Busy);
+    const auto full = EditValue(beInpFull->text());
+    if (!full) {
+        return;
+    }
+    BuildCalInputFull(Codec, RangeCodeOf(cmbInpRanges), *full);
+    SendRequest();
+}
+
+void TfrmMain::btnGetPermInpRangeClick(QObject*) {
+    ShowStatus(QStringLiteral("Reading range..."), Busy);
+    BuildReadProgrammedInput(Codec);
+    SendRequest();
+}
+
+void TfrmMain::btnGetTempInpRangeClick(QObject*) {
+    ShowStatus(QStringLiteral("Reading active range..."), Busy);
+    BuildReadActiveInput(Codec, RangeCodeOf(cmbInpRanges));
+    SendRequest();
+}
+
+void TfrmMain::cmbInpRangesPropertiesEditValueChanged(QObject*) {
+    if (!InputEventsArmed) {
+        return; // the program's own selection sends nothing
+    }
+    ShowStatus(QStringLiteral("Changing input range..."), Busy);
+    BuildSelectInputRange(Codec, RangeCodeOf(cmbInpRanges));
+    SendRequest();
+}
+
+bool TfrmMain::InputLimitsInvalid() {
+    const SingleConversion minimum = TextToSingle(edInpMin->text().toStdString());
+    const SingleConversion maximum = TextToSingle(edInpMax->text().toStdString());
+    if (!minimum.Ok || !maximum.Ok) {
+        return false; // the request builder reports the text that is not a number
+    }
+    const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
+    return minimum.Value < range.MinLimit || maximum.Value > range.MaxLimit ||
+           minimum.Value >= maximum.Value;
+}
+
+void TfrmMain::btnSetInputRangeClick(QObject*) {
+    if (InputLimitsInvalid()) {
+        const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
+        Prompts_.Error(this, QStringLiteral("Invalid input range. Valid range must be between ") +
+                                 Number(range.MinLimit, range.DisplayFormat) +
+                                 QStringLiteral(" to ") +
+                                 Number(range.MaxLimit, range.DisplayFormat));
+        return;
+    }
+    // No range change may start while the permanent range is being built and sent.
+    InputEventsArmed = false;
+    ShowStatus(QStringLiteral("Setting range..."), Busy);
+    const auto minimum = EditValue(edInpMin->text());
+    const auto maximum = minimum ? EditValue(edInpMax->text()) : std::nullopt;
+    if (minimum && maximum) {
+        BuildProgramInputRange(Codec, RangeCodeOf(cmbInpRanges), *minimum, *maximum);
+        SendRequest();
+    }
+    InputEventsArmed = true;
+}
+
+void TfrmMain::edInpMinExit(QObject*) {
+    if (edInpMin->text().isEmpty()) {
+        const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
+        edInpMin->setText(Number(range.MinLimit, range.DisplayFormat));
+    }
+}
+
+void TfrmMain::edInpMaxExit(QObject*) {
+    if (edInpMax->text().isEmpty()) {
+        const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
+        edInpMax->setText(Number(range.MaxLimit, range.DisplayFormat));
+    }
+}
+
+void TfrmMain::mnuClearInCalClick(QObject*) {
+    BuildClearInputCalFlags(Codec);
+    SendRequest();
+}
+
+// ---- Status records ----------------------------------------------------------------------
+
+namespace {
+
+enum class InputView { Active, Programmed, Both };
+
+struct InputSteps {
+    bool Active;     // the lower, active half
+    bool Programmed; // the upper, programmed half
+};
+
+InputSteps StepsOf(InputView view) {
+    return {view != InputView::Programmed, view != InputView::Active};
+}
+
+} // namespace
+
+// The three readers differ only in which half of the group they fill; the steps run in one
+// fixed order for all of them.
+static void ApplyInput(TfrmMain& w, InputView view) {
+    const InputRangeStatus r = ReadInputRangeStatus(w.Codec);
+    if (r.Status == 0) {
+        w.ShowStatus(QStringLiteral("Failed."), Error);
+        return;
+    }
+    // A range the tables do not know is refused as a whole rather than shown in part.
+    if (!IsInputRangeCode(r.RangeCode)) {
+        w.ShowStatus(QStringLiteral("Failed."), Error);
+        return;
+    }
+    const InputSteps steps = StepsOf(view);
+    if (steps.Active) {
+        w.InputEventsArmed = false;
+    }
+    const IRange& range = InputRanges[r.RangeCode];
+    const QColor okColor = OkColor(r.RangeOk != 0);
+
+    w.ShowInputRange(r.RangeCode);
+    if (steps.Programmed) {
+        w.pnlPermInpRange->setText(Text(range.Caption));
+    }
+    if (steps.Active) {
+        w.cmbInpRanges->setCurrentIndex(r.RangeCode);
+        w.pnlTempInpReading->SetFontColor(okColor);
+    }
+    if (steps.Programmed) {
+        w.pnlPermInpRange->SetFontColor(okColor);
+    }
+    if (steps.Active) {
+        w.pnlTempInpReading->setText(WithUnit(r.Reading, range.DisplayFormat, range.UnitText));
+    }
+    if (steps.Programmed) {
+        w.pnlPermInpReading->setText(WithUnit(r.Reading, range.DisplayFormat, range.UnitText));
+    }
+    w.ShowInputCalFlags(r.ZeroCalFlags, r.FullCalFlags);
+    if (steps.Active) {
+        w.edInpMin->setText(Number(r.MinValue, range.DisplayFormat));
+        w.edInpMax->setText(Number(r.MaxValue, range.DisplayFormat));
+    }
+    if (steps.Programmed) {
+        w.pnlPermInpMin->setText(WithUnit(r.MinValue, range.DisplayFormat, range.UnitText));
+        w.pnlPermInpMax->setText(WithUnit(r.MaxValue, range.DisplayFormat, range.UnitText));
+    }
+    w.pnlTemp->setText(Temperature(r.TA));
+    w.pnlCalTemp->setText(Temperature(r.TCAL));
+    w.calSwitch->SetOn(r.CalMode != 0);
+    if (steps.Programmed) {
+        w.EnableInputControls();
+    }
+    w.ShowStatus(QStringLiteral("Success."), Success);
+    if (steps.Active) {
+        w.InputEventsArmed = true;
+    }
+}
+
+void TfrmMain::ApplyActiveInputStatus() {
+    ApplyInput(*this, InputView::Active);
+}
+
+void TfrmMain::ApplyProgrammedInputStatus() {
+    ApplyInput(*this, InputView::Programmed);
+}
+
+void TfrmMain::ApplyInputStatus() {
+    ApplyInput(*this, InputView::Both);
+}
+
+} // namespace zx

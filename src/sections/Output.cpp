@@ -1,0 +1,270 @@
+// The Output group: output ranges, limits, invert, and the live DAC trim in full mode.
+#include "TfrmMain.h"
+
+#include "Catalogue.h"
+#include "NumberText.h"
+#include "OutputValue.h"
+#include "RangeTables.h"
+#include "SectionText.h"
+
+namespace zx {
+
+using namespace section;
+
+namespace {
+quint8 RangeCodeOf(const QComboBox* combo) {
+    return static_cast<quint8>(combo->currentIndex());
+}
+} // namespace
+
+void TfrmMain::FillOutputRangeCombo() {
+    for (const ORange& range : OutputRanges) {
+        cmbOutRanges->AddItem(Text(range.Caption));
+    }
+    cmbOutRanges->setCurrentIndex(0);
+}
+
+void TfrmMain::FillOutputCalList() {
+    lvOutCalStat->ClearRows();
+    for (const ORange& range : OutputRanges) {
+        lvOutCalStat->AddRow(Text(range.Caption), QStringLiteral("N/A"), QStringLiteral("N/A"));
+    }
+}
+
+void TfrmMain::ShowOutputCalFlags(quint8 zero, quint8 full) {
+    for (int i = 0; i < lvOutCalStat->RowCount() && i < 8; ++i) {
+        const unsigned bit = 1u << i;
+        lvOutCalStat->SetSubItem(
+            i, 0, (zero & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
+        lvOutCalStat->SetSubItem(
+            i, 1, (full & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
+    }
+    lvOutCalStat->viewport()->update();
+}
+
+// ---- Requests ----------------------------------------------------------------------------
+
+void TfrmMain::btnGetPermOutRangeClick(QObject*) {
+    ShowStatus(QStringLiteral("Reading range..."), Busy);
+    BuildReadProgrammedOutput(Codec);
+    SendRequest();
+}
+
+void TfrmMain::btnGetTempOutRangeClick(QObject*) {
+    ShowStatus(QStringLiteral("Reading active range..."), Busy);
+    BuildReadActiveOutput(Codec, RangeCodeOf(cmbOutRanges));
+    SendRequest();
+}
+
+void TfrmMain::cmbOutRangesPropertiesEditValueChanged(QObject*) {
+    if (!OutputEventsArmed) {
+        return;
+    }
+    ShowStatus(QStringLiteral("Changing range..."), Busy);
+    BuildSelectOutputRange(Codec, RangeCodeOf(cmbOutRanges));
+    SendRequest();
+}
+
+// Each change of a DAC code drives the module's output at once, with no Busy text: the
+// technician trims against a meter. While the text is empty the spin edit keeps its last
+// value and reports no change, so nothing is sent until a number stands there again.
+void TfrmMain::seOutZeroPropertiesChange(QObject*) {
+    if (!OutputEventsArmed) {
+        return;
+    }
+    BuildSetOutputCode(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutZero->value()));
+    SendRequest();
+}
+
+void TfrmMain::seOutFullPropertiesChange(QObject*) {
+    if (!OutputEventsArmed) {
+        return;
+    }
+    BuildSetOutputCode(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutFull->value()));
+    SendRequest();
+}
+
+void TfrmMain::seOutZeroExit(QObject*) {
+    if (seOutZero->IsEmpty()) {
+        seOutZero->setValue(0);
+    }
+}
+
+void TfrmMain::seOutFullExit(QObject*) {
+    if (seOutFull->IsEmpty()) {
+        seOutFull->setValue(0);
+    }
+}
+
+void TfrmMain::edOutMinExit(QObject*) {
+    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
+    if (edOutMin->text().isEmpty() && range != nullptr) {
+        edOutMin->setText(Number(range->MinLimit, range->DisplayFormat));
+    }
+}
+
+void TfrmMain::edOutMaxExit(QObject*) {
+    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
+    if (edOutMax->text().isEmpty() && range != nullptr) {
+        edOutMax->setText(Number(range->MaxLimit, range->DisplayFormat));
+    }
+}
+
+void TfrmMain::btnOutZeroClick(QObject*) {
+    // The DAC writes carry the limits unchecked: only making the range permanent checks them.
+    ShowStatus(QStringLiteral("Writing DAC ZS..."), Busy);
+    const auto minimum = EditValue(edOutMin->text());
+    const auto maximum = minimum ? EditValue(edOutMax->text()) : std::nullopt;
+    if (!minimum || !maximum) {
+        return;
+    }
+    BuildWriteOutputZero(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutZero->value()),
+                         *minimum, *maximum, cbInvertOut->isChecked());
+    SendRequest();
+}
+
+void TfrmMain::btnOutFullClick(QObject*) {
+    ShowStatus(QStringLiteral("Writing DAC FS..."), Busy);
+    const auto minimum = EditValue(edOutMin->text());
+    const auto maximum = minimum ? EditValue(edOutMax->text()) : std::nullopt;
+    if (!minimum || !maximum) {
+        return;
+    }
+    BuildWriteOutputFull(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutFull->value()),
+                         *minimum, *maximum, cbInvertOut->isChecked());
+    SendRequest();
+}
+
+bool TfrmMain::OutputLimitsInvalid() {
+    const SingleConversion minimum = TextToSingle(edOutMin->text().toStdString());
+    const SingleConversion maximum = TextToSingle(edOutMax->text().toStdString());
+    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
+    if (!minimum.Ok || !maximum.Ok || range == nullptr) {
+        return false;
+    }
+    return range->MinLimit > minimum.Value || range->MaxLimit < maximum.Value ||
+           minimum.Value >= maximum.Value;
+}
+
+void TfrmMain::btnSetOutRangeClick(QObject*) {
+    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
+    if (range == nullptr) {
+        return;
+    }
+    if (OutputLimitsInvalid()) {
+        Prompts_.Error(this, QStringLiteral("Invalid output range. Valid range must be between ") +
+                                 Number(range->MinLimit, range->DisplayFormat) +
+                                 QStringLiteral(" to ") +
+                                 Number(range->MaxLimit, range->DisplayFormat));
+        return;
+    }
+    const auto minimum = EditValue(edOutMin->text());
+    const auto maximum = minimum ? EditValue(edOutMax->text()) : std::nullopt;
+    if (!minimum || !maximum) {
+        return;
+    }
+    BuildProgramOutputRange(Codec, RangeCodeOf(cmbOutRanges), *minimum, *maximum,
+                            cbInvertOut->isChecked());
+    SendRequest();
+}
+
+void TfrmMain::mnuClearOutCalClick(QObject*) {
+    BuildClearOutputCalFlags(Codec);
+    SendRequest();
+}
+
+// ---- Status records ----------------------------------------------------------------------
+
+namespace {
+enum class OutputView { Active, Programmed, Both };
+} // namespace
+
+static void ApplyOutput(TfrmMain& w, OutputView view) {
+    const OutputRangeStatus r = ReadOutputRangeStatus(w.Codec);
+    if (r.Status == 0 || !IsOutputRangeCode(r.RangeCode)) {
+        w.ShowStatus(QStringLiteral("Failed."), Error);
+        return;
+    }
+    const bool active = view != OutputView::Programmed;
+    const bool programmed = view != OutputView::Active;
+    if (active) {
+        w.OutputEventsArmed = false;
+    }
+    const ORange& range = OutputRanges[r.RangeCode];
+    const QColor okColor = OkColor(r.RangeOk != 0);
+    const QString output = QString::fromStdString(
+        FormatOutputValue(r.RangeCode, r.ZeroCode, r.FullCode, r.OutputCode));
+
+    w.ShowOutputRange(r.RangeCode);
+    if (programmed) {
+        w.pnlPermOutRange->setText(Text(range.Caption));
+    }
+    if (active) {
+        w.cmbOutRanges->setCurrentIndex(r.RangeCode);
+    }
+    if (programmed) {
+        w.pnlPermOutRange->SetFontColor(okColor);
+        w.pnlPermOut->SetFontColor(okColor);
+    }
+    if (active) {
+        w.pnlTempOut->SetFontColor(okColor);
+        SetLabelColor(w.lblTempOutRange, okColor);
+    }
+    if (programmed) {
+        w.pnlOutZeroP->setText(QString::number(r.ZeroCode));
+        w.pnlOutFsP->setText(QString::number(r.FullCode));
+    }
+    if (active) {
+        w.seOutZero->setValue(r.ZeroCode);
+        w.seOutFull->setValue(r.FullCode);
+    }
+    if (programmed) {
+        w.pnlPermOutMin->setText(WithUnit(r.MinValue, range.DisplayFormat, range.UnitText));
+        w.pnlPermOutMax->setText(WithUnit(r.MaxValue, range.DisplayFormat, range.UnitText));
+    }
+    if (active) {
+        w.edOutMin->setText(Number(r.MinValue, range.DisplayFormat));
+        w.edOutMax->setText(Number(r.MaxValue, range.DisplayFormat));
+    }
+    if (programmed) {
+        w.pnlOutInvertP->setText(r.Invert != 0 ? QStringLiteral("Yes") : QStringLiteral("No"));
+    }
+    if (active) {
+        w.cbInvertOut->setChecked(r.Invert != 0);
+    }
+    if (programmed) {
+        w.pnlPermOut->setText(output);
+    }
+    if (active) {
+        w.pnlTempOut->setText(output);
+    }
+    w.ShowOutputCalFlags(r.ZeroCalFlags, r.FullCalFlags);
+    w.pnlTemp->setText(Temperature(r.TA));
+    w.pnlCalTemp->setText(Temperature(r.TCAL));
+    w.calSwitch->SetOn(r.CalMode != 0);
+    if (programmed) {
+        w.EnableOutputControls();
+    }
+    // The first read re-arms before its status text, an active answer only after it.
+    if (view == OutputView::Both) {
+        w.OutputEventsArmed = true;
+    }
+    w.ShowStatus(QStringLiteral("Success."), Success);
+    if (view == OutputView::Active) {
+        w.OutputEventsArmed = true;
+    }
+}
+
+void TfrmMain::ApplyActiveOutputStatus() {
+    ApplyOutput(*this, OutputView::Active);
+}
+
+void TfrmMain::ApplyProgrammedOutputStatus() {
+    ApplyOutput(*this, OutputView::Programmed);
+}
+
+void TfrmMain::ApplyOutputStatus() {
+    ApplyOutput(*this, OutputView::Both);
+}
+
+} // namespace zx

@@ -1,0 +1,54 @@
+#include "StatusPanels.h"
+
+#include <QEvent>
+#include <QLabel>
+
+namespace zx {
+
+StatusPanels::StatusPanels(const std::array<int, TextPanels>& widths, QWidget* parent)
+    : QWidget(parent) {
+    int left = 0;
+    for (int i = 0; i < TextPanels; ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("sbPanel%1").arg(i));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(1);
+        label->setGeometry(left, 2, widths[static_cast<std::size_t>(i)] - 2, 20);
+        label->installEventFilter(this);
+        Panels_[static_cast<std::size_t>(i)] = label;
+        left += widths[static_cast<std::size_t>(i)];
+    }
+}
+
+QString StatusPanels::PanelText(int panel) const {
+    return Panel(panel)->text();
+}
+
+void StatusPanels::SetPanelText(int panel, const QString& text) {
+    Panel(panel)->setText(text);
+}
+
+QColor StatusPanels::PanelTextColor(int panel) const {
+    return Panel(panel)->palette().color(QPalette::WindowText);
+}
+
+void StatusPanels::SetPanelTextColor(int panel, const QColor& color) {
+    QPalette p = Panel(panel)->palette();
+    p.setColor(QPalette::WindowText, color);
+    Panel(panel)->setPalette(p);
+}
+
+bool StatusPanels::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        for (int i = 0; i < 2; ++i) {
+            if (watched == Panels_[static_cast<std::size_t>(i)]) {
+                emit PanelDoubleClicked(i);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zx

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+
+namespace zx {
+
+// A status bar of four panels: three text panels of fixed widths with centred text and a last
+// panel left for the owner's controls. Panels 0 and 1 report double-clicks; panel 2's text colour
+// can be set. The bar carries an integer Tag for its owner.
+class StatusPanels : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int TextPanels = 3;
+
+    StatusPanels(const std::array<int, TextPanels>& widths, QWidget* parent = nullptr);
+
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+    QColor PanelTextColor(int panel) const;
+    void SetPanelTextColor(int panel, const QColor& color);
+    QLabel* Panel(int panel) const { return Panels_.at(static_cast<std::size_t>(panel)); }
+    int Tag() const { return Tag_; }
+    void SetTag(int tag) { Tag_ = tag; }
+
+signals:
+    void PanelDoubleClicked(int panel);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::array<QLabel*, TextPanels> Panels_{};
+    int Tag_ = 0;
+};
+
+} // namespace zx

@@ -1,0 +1,28 @@
+#include "ValueLabel.h"
+
+namespace zx {
+
+ValueLabel::ValueLabel(QWidget* parent) : QLabel(QStringLiteral("N/A"), parent) {
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    setAlignment(Qt::AlignCenter);
+    setFocusPolicy(Qt::NoFocus);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    p.setColor(QPalette::WindowText, Qt::black);
+    setPalette(p);
+}
+
+void ValueLabel::SetFontColor(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, color);
+    setPalette(p);
+}
+
+QColor ValueLabel::FontColor() const {
+    return palette().color(QPalette::WindowText);
+}
+
+} // namespace zx
