@@ -17,3 +17,7 @@ zx_qt_test(serial_test
     SOURCES serial/ComPortTest.cpp serial/DataPacketTest.cpp serial/TimerTriggerTest.cpp
             serial/PortNamespaceTest.cpp
     LIBS zx_serial)
+
+zx_qt_test(window_test
+    SOURCES app/LayoutTest.cpp app/EnablingTest.cpp
+    LIBS zx_window)

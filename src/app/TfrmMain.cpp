@@ -282,6 +282,9 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         if (mods & Qt::ControlModifier) {
             shift |= ssCtrl;
         }
+        if (mods & Qt::MetaModifier) {
+            shift |= ssMeta;
+        }
         const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
         if (buttons & Qt::LeftButton) {
             shift |= ssLeft;

@@ -42,6 +42,7 @@ enum ShiftFlag : unsigned {
     ssRight = 1u << 4,
     ssMiddle = 1u << 5,
     ssDouble = 1u << 6,
+    ssMeta = 1u << 7, // the Windows/Super key: not part of the chord
 };
 using TShiftState = unsigned;
 

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "FakeClock.h"
+#include "FakePrompts.h"
+#include "PtyPair.h"
+#include "TfrmComSelect.h"
+#include "TfrmMain.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace zx::test {
+
+// Answers the next port dialog: OK on the entry with the given text, or Cancel when empty.
+inline void AnswerPortDialog(const QString& entry, QStringList* listed = nullptr) {
+    QTimer::singleShot(0, [entry, listed] {
+        auto* dialog = qobject_cast<TfrmComSelect*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "no port dialog is open";
+            return;
+        }
+        if (listed != nullptr) {
+            for (int i = 0; i < dialog->cbComPorts->count(); ++i) {
+                *listed << dialog->cbComPorts->itemText(i);
+            }
+        }
+        if (entry.isEmpty()) {
+            dialog->btnCancel->click();
+            return;
+        }
+        dialog->cbComPorts->setCurrentIndex(dialog->cbComPorts->findText(entry));
+        dialog->btnOk->click();
+    });
+}
+
+// The main window with a pseudo-terminal as COM1, under a clock the test moves.
+class WindowFixture : public ::testing::Test {
+protected:
+    WindowFixture() : Window(Clock, PortNamespace(Pty.LinkFolder()), Prompts) {}
+
+    // Start-up with COM1 chosen in the dialog; drains the CAL/RUN query from the line.
+    void StartWithPort() {
+        AnswerPortDialog(QStringLiteral("COM1"));
+        Window.show();
+        StartupQuery = Pty.ReadExactly(4, 1000);
+    }
+    void StartWithoutPort() {
+        AnswerPortDialog(QString());
+        Window.show();
+    }
+
+    // What the tool wrote since the last call.
+    std::vector<quint8> Sent(int waitMs = 50) { return Pty.ReadAvailable(waitMs); }
+    // The module answers with a frame body (escaped here).
+    void Answer(const std::vector<quint8>& body) {
+        std::vector<quint8> frame{0x02};
+        for (quint8 b : body) {
+            if (b == 0x02 || b == 0x03 || b == 0x10) {
+                frame.push_back(0x10);
+                frame.push_back(static_cast<quint8>(0xFF - b));
+            } else {
+                frame.push_back(b);
+            }
+        }
+        frame.push_back(0x03);
+        AnswerRaw(frame);
+    }
+    void AnswerRaw(const std::vector<quint8>& bytes) {
+        Pty.Write(bytes);
+        ProcessEventsFor(40);
+    }
+    QString StatusText() const { return Window.sbMain->PanelText(2); }
+    QColor StatusColor() const { return Window.sbMain->PanelTextColor(2); }
+
+    PtyPair Pty;
+    FakeClock Clock;
+    FakePrompts Prompts;
+    TfrmMain Window;
+    std::vector<quint8> StartupQuery;
+};
+
+} // namespace zx::test
