@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Catalogue.h"
 #include "FakeClock.h"
 #include "FakePrompts.h"
 #include "PtyPair.h"
@@ -72,6 +73,19 @@ protected:
     void AnswerRaw(const std::vector<quint8>& bytes) {
         Pty.Write(bytes);
         ProcessEventsFor(40);
+    }
+    template <typename Write> void AnswerWith(Write write) {
+        FrameCodec module;
+        write(module);
+        module.PutRaw(0x03);
+        AnswerRaw(std::vector<quint8>(module.TxBuffer.begin(),
+                                      module.TxBuffer.begin() + module.TxLength));
+    }
+    void AnswerInput(quint8 code, const InputRangeStatus& r) {
+        AnswerWith([&](FrameCodec& m) { WriteInputRangeStatus(m, code, r); });
+    }
+    void AnswerOutput(quint8 code, const OutputRangeStatus& r) {
+        AnswerWith([&](FrameCodec& m) { WriteOutputRangeStatus(m, code, r); });
     }
     QString StatusText() const { return Window.sbMain->PanelText(2); }
     QColor StatusColor() const { return Window.sbMain->PanelTextColor(2); }

@@ -1,0 +1,302 @@
+#include "Hints.h"
+#include "WindowFixture.h"
+
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace zx::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<quint8>;
+
+const InputRangeStatus GoodInput{1, 5, 1, 2.5f, 0x7FF, 0x7FF, -10.0f, 10.0f, 30.0f, 23.0f, 0};
+
+class Transactions : public WindowFixture {
+protected:
+    void SetUp() override {
+        StartWithPort();
+        ASSERT_TRUE(Window.ComPort->Open());
+        Prompts.Beeps = 0;
+    }
+    void Read() {
+        Window.btnGetPermInpRange->click();
+        ASSERT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03}));
+    }
+    void ExpectStatus(const char* text, const QColor& color) {
+        EXPECT_EQ(StatusText(), text);
+        EXPECT_EQ(StatusColor(), color);
+    }
+};
+
+TEST_F(Transactions, StartUpOpensThePortAndAsksForCalRun) {
+    EXPECT_EQ(StartupQuery, (Bytes{0x02, 0x21, 0x00, 0x03}));
+    EXPECT_EQ(Window.sbMain->PanelText(0), "COM1,9600,N,8,1");
+    EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty());
+    EXPECT_TRUE(StatusText().isEmpty()) << "the query shows no status";
+    EXPECT_TRUE(Prompts.Infos.isEmpty());
+    EXPECT_EQ(Clock.Slept(), 1000ms) << "two settle times of 500 ms";
+    EXPECT_NE(Window.TimeoutTrigger, 0);
+    EXPECT_TRUE(Window.FormReady);
+    EXPECT_TRUE(Window.InputEventsArmed);
+    EXPECT_TRUE(Window.OutputEventsArmed);
+    EXPECT_FALSE(Window.FullMode);
+    EXPECT_EQ(Window.focusWidget(), Window.btnGetPermInpRange);
+    EXPECT_EQ(Window.windowTitle(), MainTitle);
+    EXPECT_TRUE(HintShown(Window.calSwitch));
+    EXPECT_EQ(Window.cmbInpRanges->currentIndex(), 0);
+    EXPECT_EQ(Window.lvInpCalStat->RowCount(), 11);
+    EXPECT_EQ(Window.lvOutCalStat->SubItem(1, 1), "N/A");
+    EXPECT_EQ(Window.beInpFull->text(), "312.0");
+    EXPECT_EQ(Window.sw12->y(), 29) << "range 0 pictured";
+    EXPECT_EQ(Window.OutJumper->x(), 224);
+    EXPECT_FALSE(Window.cmbInpRanges->isEnabled());
+    Answer({0x21, 0x01});
+    EXPECT_TRUE(Window.calSwitch->On()) << "the module is in CAL";
+    EXPECT_TRUE(StatusText().isEmpty());
+}
+
+TEST_F(Transactions, AnsweredWithSuccessShowsGreenThenReady) {
+    Read();
+    ExpectStatus("Reading range...", clBlack);
+    EXPECT_TRUE(Window.LedTx->Lit());
+    AnswerInput(4, GoodInput);
+    ExpectStatus("Success.", clGreen);
+    Clock.Advance(385ms);
+    EXPECT_EQ(StatusText(), "Success.");
+    Clock.Advance(55ms);
+    ExpectStatus("Ready", clBlack);
+    EXPECT_FALSE(Window.LedTx->Lit());
+    EXPECT_EQ(Prompts.Beeps, 0);
+}
+
+TEST_F(Transactions, AnsweredWithFailureShowsRedWithABeepThenReady) {
+    Read();
+    Answer({0x04, 0x00});
+    ExpectStatus("Failed.", clRed);
+    EXPECT_EQ(Prompts.Beeps, 1);
+    Clock.Advance(1980ms);
+    EXPECT_EQ(StatusText(), "Failed.");
+    Clock.Advance(55ms);
+    ExpectStatus("Ready", clBlack);
+}
+
+TEST_F(Transactions, UnansweredShowsNoResponseThenReady) {
+    Read();
+    Clock.Advance(4015ms);
+    EXPECT_EQ(StatusText(), "Reading range...");
+    Clock.Advance(55ms);
+    ExpectStatus("No response !", clRed);
+    EXPECT_EQ(Prompts.Beeps, 1);
+    Clock.Advance(1980ms);
+    EXPECT_EQ(StatusText(), "No response !");
+    Clock.Advance(55ms);
+    ExpectStatus("Ready", clBlack);
+    Clock.Advance(60s);
+    EXPECT_EQ(Prompts.Beeps, 1) << "nothing more happens";
+}
+
+TEST_F(Transactions, ASuccessWindowHidesAMissingAnswer) {
+    Read();
+    AnswerInput(4, GoodInput);
+    Window.calSwitchClick(Window.calSwitch); // no Busy text, never answered
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x20, 0x00, 0x03}));
+    Clock.Advance(5s);
+    ExpectStatus("Ready", clBlack);
+    EXPECT_EQ(Prompts.Beeps, 0);
+
+    Window.calSwitchClick(Window.calSwitch); // sent while "Ready" shows
+    Clock.Advance(5s);
+    EXPECT_EQ(StatusText(), "No response !");
+}
+
+TEST_F(Transactions, ALateAnswerIsStillDispatched) {
+    Read();
+    Clock.Advance(4100ms);
+    ASSERT_EQ(StatusText(), "No response !");
+    AnswerInput(4, GoodInput);
+    ExpectStatus("Success.", clGreen);
+}
+
+TEST_F(Transactions, OfTwoAnswersOnlyTheFirstIsTaken) {
+    Window.btnGetPermInpRange->click();
+    Window.btnGetPermInpRange->click();
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03, 0x02, 0x04, 0x03}));
+    FrameCodec module;
+    WriteInputRangeStatus(module, 4, GoodInput);
+    module.PutRaw(0x03);
+    Bytes both(module.TxBuffer.begin(), module.TxBuffer.begin() + module.TxLength);
+    both.insert(both.end(), {0x02, 0x04, 0x00, 0x03}); // a failure behind it
+    AnswerRaw(both);
+    EXPECT_EQ(StatusText(), "Success.");
+    Clock.Advance(10s);
+    EXPECT_EQ(StatusText(), "Ready") << "no time-out for the other request";
+}
+
+TEST_F(Transactions, UnknownEmptyAndOversizedAnswersAreUnknown) {
+    for (const Bytes& frame : {Bytes{0x02, 0x09, 0x03}, Bytes{0x02, 0x31, 0x01, 0x03},
+                               Bytes{0x02, 0xC8, 0x03}, Bytes{0x02, 0x03}}) {
+        Read();
+        AnswerRaw(frame);
+        ExpectStatus("Unknown response.", clRed);
+    }
+    Read();
+    Bytes oversized{0x02, 0x30};
+    oversized.insert(oversized.end(), 200, 0x41);
+    oversized.push_back(0x03);
+    AnswerRaw(oversized);
+    ExpectStatus("Unknown response.", clRed);
+    EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty()) << "nothing of it was shown";
+    EXPECT_EQ(Prompts.Beeps, 5);
+}
+
+TEST_F(Transactions, CodeSixteenIsSuccessWhateverFollows) {
+    Read();
+    Answer({0x10, 0x00, 0x00, 0x00});
+    ExpectStatus("Success.", clGreen);
+}
+
+TEST_F(Transactions, OtherTriggersNeverTouchTheStatusLine) {
+    Read();
+    Window.ComPortTriggerTimer(Window.ComPort, static_cast<quint16>(Window.TimeoutTrigger + 77));
+    EXPECT_EQ(StatusText(), "Reading range...");
+    Clock.Advance(500ms); // the lamps' triggers fire meanwhile
+    EXPECT_EQ(StatusText(), "Reading range...");
+}
+
+TEST_F(Transactions, ChoosingTheOpenPortAgainReopensIt) {
+    const quint16 before = Window.TimeoutTrigger;
+    const auto slept = Clock.Slept();
+    AnswerPortDialog("COM1");
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_TRUE(Window.ComPort->Open());
+    EXPECT_NE(Window.TimeoutTrigger, before) << "a fresh trigger";
+    EXPECT_EQ(Clock.Slept() - slept, 1000ms);
+    ExpectStatus("COM port opened.", clBlack);
+    Read();
+    AnswerInput(4, GoodInput);
+    EXPECT_EQ(StatusText(), "Success.");
+}
+
+TEST_F(Transactions, CancellingTheDialogLeavesTheOpenPort) {
+    QStringList listed;
+    AnswerPortDialog(QString(), &listed);
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_TRUE(listed.contains("COM1")) << "the port this program has open is listed";
+    EXPECT_TRUE(Window.ComPort->Open());
+    ExpectStatus("COM port opened.", clBlack);
+}
+
+TEST_F(Transactions, APortHeldElsewhereIsRefusedWithItsReason) {
+    Window.ClosePort();
+    const int held = open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    QStringList listed;
+    AnswerPortDialog("COM1", &listed);
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    close(held);
+    EXPECT_TRUE(listed.contains("COM1")) << "a busy port is listed";
+    EXPECT_FALSE(Window.ComPort->Open());
+    ASSERT_EQ(Prompts.Errors.size(), 1);
+    EXPECT_TRUE(Prompts.Errors[0].startsWith("Cannot open COM1 (" +
+                                             QString::fromStdString(Pty.SlavePath()) + ")"));
+    EXPECT_TRUE(Prompts.Errors[0].contains("in use by another program"));
+    EXPECT_EQ(Window.sbMain->PanelText(0), "COM1,9600,N,8,1") << "panel 0 keeps its text";
+    ExpectStatus("No COM port !", clRed);
+    Window.btnGetPermInpRange->click();
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Transactions, ALostDeviceLeavesNoComPort) {
+    Read();
+    Pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !Window.ComPort->Open(); }));
+    ExpectStatus("No COM port !", clRed);
+    Clock.Advance(10s);
+    EXPECT_EQ(StatusText(), "No COM port !") << "no time-out after the loss";
+    EXPECT_EQ(Window.sbMain->PanelText(0), "COM1,9600,N,8,1");
+    Window.btnGetPermInpRange->click();
+    EXPECT_EQ(StatusText(), "No COM port !");
+}
+
+class NoPort : public WindowFixture {
+protected:
+    void SetUp() override { StartWithoutPort(); }
+};
+
+TEST_F(NoPort, StartUpBeepsAndSaysSoBeforeTheWindowAppears) {
+    EXPECT_EQ(
+        Prompts.Events,
+        QStringList({"beep", "info: No COM port defined. Program will not communicate with the "
+                             "unit."}));
+    EXPECT_FALSE(Window.ComPort->Open());
+    EXPECT_TRUE(StatusText().isEmpty());
+    EXPECT_TRUE(Window.FormReady);
+    EXPECT_FALSE(Window.cmbInpRanges->isEnabled());
+}
+
+TEST_F(NoPort, RequestsAreNotSentAndNoTimeOutComes) {
+    Window.btnGetPermInpRange->click();
+    EXPECT_EQ(StatusText(), "No COM port !");
+    EXPECT_EQ(StatusColor(), clRed);
+    Clock.Advance(10s);
+    EXPECT_EQ(StatusText(), "No COM port !");
+    EXPECT_EQ(Prompts.Beeps, 1) << "only start-up's";
+    AnswerPortDialog(QString());
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_EQ(StatusText(), "No COM port !");
+}
+
+TEST_F(NoPort, APortChosenLaterWorks) {
+    AnswerPortDialog("COM1");
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_EQ(StatusText(), "COM port opened.");
+    Window.btnGetPermInpRange->click();
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03}));
+}
+
+TEST(PortDialog, ListsPresentPortsInOrderAndReadsTheNumber) {
+    PtyPair three(3);
+    std::filesystem::create_symlink(three.SlavePath(), three.LinkFolder() / "com12");
+    std::filesystem::create_symlink("/dev/zx-gone", three.LinkFolder() / "com5");
+    PtyPair other(1);
+    std::filesystem::create_symlink(other.SlavePath(), three.LinkFolder() / "com1");
+    const PortNamespace ports(three.LinkFolder());
+    TfrmComSelect dialog(ports);
+    QStringList entries;
+    for (int i = 0; i < dialog.cbComPorts->count(); ++i) {
+        entries << dialog.cbComPorts->itemText(i);
+    }
+    // Whatever real ports this machine has (COM1-48) may be listed too; ours must be in order.
+    EXPECT_TRUE(entries.indexOf("COM1") < entries.indexOf("COM3"));
+    EXPECT_TRUE(entries.indexOf("COM3") < entries.indexOf("COM12"));
+    EXPECT_FALSE(entries.contains("COM5"));
+    EXPECT_EQ(dialog.cbComPorts->currentIndex(), 0);
+    EXPECT_EQ(dialog.windowTitle(), "Select COM Port");
+    EXPECT_EQ(dialog.size(), QSize(258, 119));
+    dialog.cbComPorts->setCurrentIndex(entries.indexOf("COM12"));
+    EXPECT_EQ(dialog.SelectedPortNumber(), 12);
+    EXPECT_EQ(dialog.btnOk->text(), "&OK");
+    EXPECT_FALSE(dialog.btnOk->isDefault());
+}
+
+TEST(PortDialog, OkOnAnEmptyListCountsAsCancel) {
+    FakeClock clock;
+    FakePrompts prompts;
+    TfrmMain window(clock, PortNamespace("/nonexistent/zx-ports"), prompts);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TfrmComSelect*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->cbComPorts->clear(); // as on a machine with no serial port at all
+        dialog->btnOk->click();
+    });
+    int number = 77;
+    EXPECT_EQ(window.RunPortDialog(number), 2);
+    EXPECT_EQ(number, 77);
+}
+
+} // namespace
+} // namespace zx::test
