@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLineEdit>
 #include <QSpinBox>
 
 namespace zx {
@@ -14,6 +15,7 @@ public:
 
     explicit CodeSpinEdit(QWidget* parent = nullptr);
     bool IsEmpty() const;
+    QLineEdit* Editor() const { return lineEdit(); }
 
 signals:
     void Exit(); // lost the focus; raised before the text is tidied up
