@@ -19,5 +19,5 @@ zx_qt_test(serial_test
     LIBS zx_serial)
 
 zx_qt_test(window_test
-    SOURCES app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp
-    LIBS zx_window)
+    SOURCES app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp app/EndToEndTest.cpp
+    LIBS zx_window zx_sim_support)
