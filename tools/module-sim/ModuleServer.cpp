@@ -58,6 +58,20 @@ void ModuleServer::RequestStop() {
 }
 
 bool ModuleServer::Start() {
+    // Ctrl+C and SIGTERM only set a flag, from before the link exists, so that the link is
+    // always removed again; they are held back except while the server waits for input.
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGHUP);
+    sigprocmask(SIG_BLOCK, &blocked, &WaitMask_);
+
     char name[256] = {};
     if (openpty(&Master_, &Slave_, name, nullptr, nullptr) != 0) {
         Error_ = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
@@ -148,18 +162,7 @@ void ModuleServer::TraceFrame(const char* direction, const std::vector<std::uint
 }
 
 void ModuleServer::Run() {
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-    sigset_t blocked;
-    sigset_t waitMask;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGINT);
-    sigaddset(&blocked, SIGTERM);
-    sigaddset(&blocked, SIGHUP);
-    sigprocmask(SIG_BLOCK, &blocked, &waitMask);
+    sigset_t waitMask = WaitMask_;
 
     std::uint8_t buffer[4096];
     while (StopRequested == 0 && !Unplugged_) {

@@ -4,6 +4,7 @@
 #include "ModuleModel.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -74,6 +75,7 @@ private:
     Clock::time_point LineFree_ = Clock::now();
     std::mt19937 Random_{7};
     bool Unplugged_ = false;
+    sigset_t WaitMask_{};
 };
 
 } // namespace zx::sim
