@@ -117,7 +117,13 @@ TfrmMain::TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts
     WireHandlers();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    // The children outlive this part of the object: a focus-out or a port event raised while
+    // Qt takes them down must not reach a window that is already half gone.
+    for (QObject* child : findChildren<QObject*>()) {
+        QObject::disconnect(child, nullptr, this, nullptr);
+    }
+}
 
 void TfrmMain::BuildLayout() {
     QHash<QString, QWidget*> made;

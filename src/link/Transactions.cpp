@@ -13,7 +13,14 @@ void TfrmMain::SendRequest() {
     if (Codec.TxOverflow()) {
         return; // a frame that did not fit is never sent cut short
     }
-    ComPort->WriteBlock(Codec.TxBuffer.data(), Codec.TxLength);
+    try {
+        ComPort->WriteBlock(Codec.TxBuffer.data(), Codec.TxLength);
+    } catch (const ComPortError&) {
+        // The line has stopped taking bytes (4 KiB queued and not leaving): this request is
+        // not sent, and the technician hears and sees so rather than the program ending.
+        ShowStatus(QStringLiteral("Transmit queue full !"), Error);
+        return;
+    }
     // Enabled right after queuing: at 9600 baud the answer cannot start before the request
     // has left.
     DataPacket->SetEnabled(true);

@@ -210,6 +210,16 @@ TEST_F(Transactions, APortHeldElsewhereIsRefusedWithItsReason) {
     EXPECT_TRUE(Sent().empty());
 }
 
+TEST_F(Transactions, AStuckLineRefusesTheRequestInsteadOfEndingTheProgram) {
+    const Bytes backlog(4095, 0x41); // queued and not yet gone
+    Window.ComPort->WriteBlock(backlog.data(), static_cast<quint16>(backlog.size()));
+    Window.btnGetPermInpRange->click();
+    ExpectStatus("Transmit queue full !", clRed);
+    EXPECT_EQ(Prompts.Beeps, 1);
+    EXPECT_EQ(Pty.ReadExactly(4095).size(), 4095u) << "the refused request queued nothing";
+    Read();
+}
+
 TEST_F(Transactions, ALostDeviceLeavesNoComPort) {
     Read();
     Pty.CloseMaster();
