@@ -21,3 +21,6 @@ zx_qt_test(serial_test
 zx_qt_test(window_test
     SOURCES app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp app/EndToEndTest.cpp
     LIBS zx_window zx_sim_support)
+
+# Field faults that take real time: a minute of babble, a pulled adapter.
+zx_qt_test(field_fault_test SOURCES app/FieldFaultTest.cpp LIBS zx_window zx_sim_support)

@@ -24,8 +24,11 @@ void SystemDriverClock::WakeAt(std::optional<std::chrono::milliseconds> when) {
         Timer_.stop();
         return;
     }
-    const auto delay = std::max(std::chrono::milliseconds(0), *when - Now());
-    Timer_.start(delay);
+    // From the precise clock, rounded up: a wake-up is never early, and the truncation of Now()
+    // to whole milliseconds adds no lateness.
+    const auto left = *when - std::chrono::steady_clock::now().time_since_epoch();
+    const auto delay = std::chrono::ceil<std::chrono::milliseconds>(left);
+    Timer_.start(std::max(std::chrono::milliseconds(0), delay));
 }
 
 void SystemDriverClock::Sleep(std::chrono::milliseconds duration) {

@@ -1,0 +1,337 @@
+// zentrix-bench: prints the tool's speed and idle figures, each beside its goal.
+//   latency   response 7 in, cmdSetToolkitVersion out, through a real pseudo-terminal
+//   triggers  timer-trigger lateness on the real clock, 7- and 73-tick arms
+//   idle      CPU time and wake-ups over 10 s with a port open, beside an empty Qt window
+//   startup   process start to the port dialog, beside an empty Qt window; the port scan
+//             alone; peak resident memory
+#include "Catalogue.h"
+#include "FakePrompts.h"
+#include "PtyPair.h"
+#include "SystemDriverClock.h"
+#include "TfrmComSelect.h"
+#include "TfrmMain.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Ms = std::chrono::duration<double, std::milli>;
+
+double Percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    const auto i = static_cast<std::size_t>(p / 100.0 * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+void Row(const char* figure, const std::string& value, const char* goal, bool met) {
+    std::printf("%-46s %-26s %-30s %s\n", figure, value.c_str(), goal, met ? "met" : "NOT MET");
+    std::fflush(stdout);
+}
+
+std::string Fmt(const char* format, double a, double b = 0) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, a, b);
+    return text;
+}
+
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The window on a pseudo-terminal with the production clock, opened without its dialog.
+struct Tool {
+    Tool() : Window(Clock, zx::PortNamespace(Pty.LinkFolder()), Prompts) {
+        Window.FillInputCalList();
+        Window.FillOutputCalList();
+        Window.FillInputRangeCombo();
+        Window.FillOutputRangeCombo();
+        Window.DisableInputControls();
+        Window.DisableOutputControls();
+        Window.OpenPort(1);
+        Window.InputEventsArmed = Window.OutputEventsArmed = Window.FormReady = true;
+    }
+    zx::test::PtyPair Pty;
+    zx::SystemDriverClock Clock;
+    zx::test::FakePrompts Prompts;
+    zx::TfrmMain Window;
+};
+
+bool Latency() {
+    Tool tool;
+    zx::FrameCodec module;
+    zx::InputRangeStatus record{1, 5, 1, 1.0f, 1, 1, -10, 10, 30, 23, 0};
+    zx::WriteInputRangeStatus(module, zx::cmdProgramInputRange, record);
+    module.PutRaw(zx::ETX);
+    const std::vector<quint8> frame(module.TxBuffer.begin(),
+                                    module.TxBuffer.begin() + module.TxLength);
+    tool.Window.DataPacket->SetEnabled(true);
+
+    constexpr int Exchanges = 1000;
+    std::vector<double> latencies;
+    std::atomic<bool> done{false};
+    // The far end runs beside the tool's event loop: it writes the answer's last byte, then
+    // waits for the first byte of the request the answer causes.
+    std::thread far([&] {
+        const int fd = tool.Pty.Master();
+        std::uint8_t buffer[256];
+        for (int i = 0; i < Exchanges + 20; ++i) {
+            tool.Pty.Write(frame);
+            const auto sent = Clock::now();
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 2000) <= 0) {
+                break;
+            }
+            const auto first = Clock::now();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            while (read(fd, buffer, sizeof buffer) > 0) {
+            }
+            if (i >= 20) { // the first exchanges warm caches up
+                latencies.push_back(Ms(first - sent).count());
+            }
+        }
+        done = true;
+    });
+    while (!done) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    far.join();
+    if (latencies.size() < Exchanges) {
+        Row("latency: response 7 -> request 51", "exchanges lost", "", false);
+        return false;
+    }
+    const double median = Percentile(latencies, 50);
+    const double p99 = Percentile(latencies, 99);
+    Row("latency, median (1000 exchanges)", Fmt("%.3f ms", median), "< 1 ms", median < 1.0);
+    Row("latency, 99th percentile", Fmt("%.3f ms", p99), "< 5 ms", p99 < 5.0);
+    return median < 1.0 && p99 < 5.0;
+}
+
+bool Triggers() {
+    zx::test::PtyPair pty;
+    zx::SystemDriverClock clock;
+    zx::ComPort port(clock, zx::PortNamespace(pty.LinkFolder()));
+    port.SetComNumber(1);
+    port.SetOpen(true);
+    bool met = true;
+    for (int ticks : {7, 73}) {
+        constexpr int Firings = 200;
+        struct Arm {
+            double ArmedMs;
+            double EarliestMs;
+            double FiredMs = -1;
+        };
+        std::vector<Arm> arms(Firings);
+        std::vector<quint16> handles(Firings);
+        std::map<quint16, int> index;
+        for (int i = 0; i < Firings; ++i) {
+            handles[i] = port.AllocateTimerTrigger();
+            index[handles[i]] = i;
+        }
+        const auto toMs = [](Clock::time_point t) { return Ms(t.time_since_epoch()).count(); };
+        auto connection = QObject::connect(&port, &zx::ComPort::OnTriggerTimer, [&](quint16 h) {
+            if (auto it = index.find(h); it != index.end()) {
+                arms[it->second].FiredMs = toMs(Clock::now());
+            }
+        });
+        // Armed at scattered moments over a second, so that every offset within a tick occurs.
+        for (int i = 0; i < Firings; ++i) {
+            const double now = toMs(Clock::now());
+            const double tick = std::floor(now / 55.0);
+            arms[i] = {now, (tick + ticks + 1) * 55.0};
+            port.ArmTimerTrigger(handles[i], ticks);
+            RunFor(5);
+        }
+        RunFor((ticks + 3) * 55 + 200);
+        QObject::disconnect(connection);
+        std::vector<double> lateness;
+        bool inWindow = true;
+        for (const Arm& a : arms) {
+            const double after = a.FiredMs - a.ArmedMs;
+            inWindow = inWindow && a.FiredMs > 0 && after > ticks * 55.0 &&
+                       after <= (ticks + 1) * 55.0 + 50.0;
+            lateness.push_back(a.FiredMs - a.EarliestMs);
+        }
+        const double p99 = Percentile(lateness, 99);
+        const std::string name = "trigger " + std::to_string(ticks) + " ticks, lateness p99";
+        Row(name.c_str(), Fmt("%.3f ms (max %.3f)", p99, Percentile(lateness, 100)),
+            "< 5 ms, all in window", p99 < 5.0 && inWindow);
+        met = met && p99 < 5.0 && inWindow;
+    }
+    return met;
+}
+
+struct Usage {
+    double CpuMs;
+    long Wakeups;
+};
+
+Usage Measure(int ms) {
+    rusage a{};
+    getrusage(RUSAGE_SELF, &a);
+    RunFor(ms);
+    rusage b{};
+    getrusage(RUSAGE_SELF, &b);
+    const auto cpu = [](const rusage& r) {
+        return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
+               (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+    };
+    return {cpu(b) - cpu(a), (b.ru_nvcsw + b.ru_nivcsw) - (a.ru_nvcsw + a.ru_nivcsw)};
+}
+
+bool Idle() {
+    Usage empty{};
+    {
+        QWidget window;
+        window.resize(553, 533);
+        window.show();
+        RunFor(300);
+        empty = Measure(10000);
+    }
+    Usage tool{};
+    {
+        Tool t;
+        t.Window.show();
+        RunFor(300);
+        tool = Measure(10000);
+    }
+    Row("idle 10 s, port open: CPU time",
+        Fmt("%.1f ms (empty window %.1f)", tool.CpuMs, empty.CpuMs), "< 10 ms", tool.CpuMs < 10);
+    Row("idle 10 s, port open: wake-ups",
+        Fmt("%.0f (empty window %.0f)", static_cast<double>(tool.Wakeups),
+            static_cast<double>(empty.Wakeups)),
+        "<= the empty window's", tool.Wakeups <= empty.Wakeups);
+    return tool.CpuMs < 10 && tool.Wakeups <= empty.Wakeups;
+}
+
+// Child modes for start-up: each reports milliseconds from the start of main.
+int StartupChild(bool tool) {
+    const auto start = Clock::now();
+    static int argc = 1;
+    static char name[] = "zentrix-bench";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    zx::SystemDriverClock clock;
+    zx::QtUserPrompts prompts;
+    std::unique_ptr<QWidget> window;
+    QTimer::singleShot(0, [&] {
+        std::printf("%.3f\n", Ms(Clock::now() - start).count());
+        std::fflush(stdout);
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog->reject();
+        }
+        QApplication::exit(0);
+    });
+    if (tool) {
+        window =
+            std::make_unique<zx::TfrmMain>(clock, zx::PortNamespace::ForCurrentUser(), prompts);
+    } else {
+        window = std::make_unique<QWidget>();
+    }
+    window->show(); // the tool's start-up runs the port dialog from here
+    QApplication::exec();
+    _exit(0); // the prompt after a cancelled dialog is not part of the figure
+}
+
+struct Child {
+    double Ms;
+    double TotalMs;
+    long PeakKb;
+};
+
+Child RunChild(const char* self, const char* mode) {
+    int out[2];
+    if (pipe(out) != 0) {
+        return {};
+    }
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        execl(self, self, mode, nullptr);
+        _exit(127);
+    }
+    close(out[1]);
+    char text[64] = {};
+    const ssize_t n = read(out[0], text, sizeof text - 1);
+    const auto reported = Clock::now();
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return {n > 0 ? std::atof(text) : -1, Ms(reported - start).count(), usage.ru_maxrss};
+}
+
+bool Startup(const char* self) {
+    std::vector<double> tool;
+    std::vector<double> empty;
+    long toolKb = 0;
+    long emptyKb = 0;
+    for (int i = 0; i < 5; ++i) {
+        const Child t = RunChild(self, "--child-tool");
+        const Child e = RunChild(self, "--child-empty");
+        tool.push_back(t.TotalMs);
+        empty.push_back(e.TotalMs);
+        toolKb = std::max(toolKb, t.PeakKb);
+        emptyKb = std::max(emptyKb, e.PeakKb);
+    }
+    Row("start-up to the port dialog (median of 5)",
+        Fmt("%.1f ms (empty window %.1f)", Percentile(tool, 50), Percentile(empty, 50)),
+        "(reported)", true);
+    const zx::PortNamespace ports = zx::PortNamespace::ForCurrentUser();
+    std::vector<double> scans;
+    for (int i = 0; i < 20; ++i) {
+        const auto start = Clock::now();
+        for (int n = 1; n <= zx::PortNamespace::HighestComNumber; ++n) {
+            (void)zx::PortAvailable(ports, n);
+        }
+        scans.push_back(Ms(Clock::now() - start).count());
+    }
+    const double scan = Percentile(scans, 50);
+    Row("port scan COM1-COM50 (median of 20)", Fmt("%.3f ms", scan), "< 50 ms", scan < 50);
+    Row("peak resident memory",
+        Fmt("%.1f MiB (empty window %.1f)", toolKb / 1024.0, emptyKb / 1024.0), "(reported)", true);
+    return scan < 50;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string mode = argc > 1 ? argv[1] : "all";
+    if (mode == "--child-tool" || mode == "--child-empty") {
+        return StartupChild(mode == "--child-tool");
+    }
+    QApplication app(argc, argv);
+    std::printf("%-46s %-26s %-30s %s\n", "figure", "measured", "goal", "");
+    bool met = true;
+    if (mode == "all" || mode == "latency") {
+        met = Latency() && met;
+    }
+    if (mode == "all" || mode == "triggers") {
+        met = Triggers() && met;
+    }
+    if (mode == "all" || mode == "idle") {
+        met = Idle() && met;
+    }
+    if (mode == "all" || mode == "startup") {
+        met = Startup(argv[0]) && met;
+    }
+    return met ? 0 : 1;
+}

@@ -1,0 +1,90 @@
+#include "SimProcess.h"
+#include "WindowFixture.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <random>
+#include <sys/resource.h>
+#include <thread>
+
+namespace zx::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+double CpuMs() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
+           (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
+}
+
+class FieldFaults : public WindowFixture {};
+
+// A module that babbles: random bytes for a minute (ZX_SOAK_SECONDS), ten times the line
+// rate, while the technician keeps pressing read. Afterwards a normal read still succeeds.
+TEST_F(FieldFaults, AMinuteOfRandomBytesLeavesTheToolWorking) {
+    StartWithPort();
+    const char* env = std::getenv("ZX_SOAK_SECONDS");
+    const int seconds = env != nullptr ? std::atoi(env) : 60;
+    std::atomic<bool> stop{false};
+    std::thread babble([&] {
+        std::mt19937 random(42);
+        std::vector<quint8> chunk(1000);
+        while (!stop) {
+            for (quint8& b : chunk) {
+                b = static_cast<quint8>(random());
+            }
+            Pty.Write(chunk);
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int presses = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        Window.btnGetPermInpRange->click();
+        ++presses;
+        ProcessEventsFor(200);
+        Clock.Advance(200ms); // frame and response time-outs run on
+        Pty.ReadAvailable(0);
+    }
+    stop = true;
+    babble.join();
+    ProcessEventsFor(200);
+    Pty.ReadAvailable(0);
+    Clock.Advance(10s);
+    EXPECT_GT(presses, 0);
+
+    Window.btnGetPermInpRange->click();
+    ASSERT_EQ(Sent(), (std::vector<quint8>{0x02, 0x04, 0x03}));
+    AnswerInput(4, InputRangeStatus{1, 5, 1, 1.0f, 1, 1, -10, 10, 30, 23, 0});
+    EXPECT_EQ(StatusText(), "Success.");
+    EXPECT_TRUE(Window.ComPort->Open());
+}
+
+class Unplugged : public ::testing::Test {
+protected:
+    SimProcess Sim{{"--fast", "--unplug-after", "2"}};
+    FakeClock Clock;
+    FakePrompts Prompts;
+    TfrmMain Window{Clock, PortNamespace(Sim.LinkFolder()), Prompts};
+};
+
+TEST_F(Unplugged, TheProcessStaysIdleAfterTheAdapterIsPulledMidExchange) {
+    AnswerPortDialog("COM1");
+    Window.show();
+    ASSERT_TRUE(Window.ComPort->Open());
+    ProcessEventsFor(100);
+    Window.btnGetPermInpRange->click(); // the second request: the line goes dead
+    ASSERT_TRUE(WaitUntil([&] { return !Window.ComPort->Open(); }));
+    ProcessEventsFor(100);
+    const double before = CpuMs();
+    ProcessEventsFor(2000);
+    Clock.Advance(10s);
+    const double used = CpuMs() - before;
+    EXPECT_LT(used, 20.0) << "more than 1 % CPU after the loss";
+    EXPECT_EQ(Window.sbMain->PanelText(2), "No COM port !");
+}
+
+} // namespace
+} // namespace zx::test
