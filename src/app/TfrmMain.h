@@ -198,6 +198,9 @@ public:
     void ApplyToolkitAck();
 
     // ---- Seams and helpers -------------------------------------------------------------------
+    // Converts an edit's text for a request; on failure the box names the text and nullopt
+    // tells the sender to send nothing.
+    std::optional<float> EditValue(const QString& text);
     UserPrompts& Prompts() const {
         return Prompts_;
     }
@@ -224,9 +227,6 @@ private:
     void BindControls();
     void WireHandlers();
     void SetToggle(std::uint8_t calMode);
-    // Converts an edit's text for a request; on failure the box names the text and nullopt
-    // tells the sender to send nothing.
-    std::optional<float> EditValue(const QString& text);
 
     DriverClock& Clock_;
     UserPrompts& Prompts_;

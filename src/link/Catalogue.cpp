@@ -126,9 +126,16 @@ void WriteToolkitAck(FrameCodec& c, std::uint8_t status) {
 
 // ---- Request builders ---------------------------------------------------------------------
 
+namespace {
+// The requests whose whole payload is one byte.
+void BuildWithByte(FrameCodec& c, std::uint8_t code, std::uint8_t value) {
+    c.BeginRequest(code);
+    c.PutByte(value);
+}
+} // namespace
+
 void BuildCalInputZero(FrameCodec& c, std::uint8_t range) {
-    c.BeginRequest(cmdCalInputZero);
-    c.PutByte(range);
+    BuildWithByte(c, cmdCalInputZero, range);
 }
 
 void BuildCalInputFull(FrameCodec& c, std::uint8_t range, float fullScale) {
@@ -138,8 +145,7 @@ void BuildCalInputFull(FrameCodec& c, std::uint8_t range, float fullScale) {
 }
 
 void BuildReadActiveInput(FrameCodec& c, std::uint8_t range) {
-    c.BeginRequest(cmdReadActiveInput);
-    c.PutByte(range);
+    BuildWithByte(c, cmdReadActiveInput, range);
 }
 
 void BuildReadProgrammedInput(FrameCodec& c) {
@@ -151,8 +157,7 @@ void BuildClearInputCalFlags(FrameCodec& c) {
 }
 
 void BuildSelectInputRange(FrameCodec& c, std::uint8_t range) {
-    c.BeginRequest(cmdSelectInputRange);
-    c.PutByte(range);
+    BuildWithByte(c, cmdSelectInputRange, range);
 }
 
 void BuildProgramInputRange(FrameCodec& c, std::uint8_t range, float minimum, float maximum) {
@@ -191,8 +196,7 @@ void BuildWriteOutputFull(FrameCodec& c, std::uint8_t range, std::uint16_t fullC
 }
 
 void BuildReadActiveOutput(FrameCodec& c, std::uint8_t range) {
-    c.BeginRequest(cmdReadActiveOutput);
-    c.PutByte(range);
+    BuildWithByte(c, cmdReadActiveOutput, range);
 }
 
 void BuildReadProgrammedOutput(FrameCodec& c) {
@@ -204,8 +208,7 @@ void BuildClearOutputCalFlags(FrameCodec& c) {
 }
 
 void BuildSelectOutputRange(FrameCodec& c, std::uint8_t range) {
-    c.BeginRequest(cmdSelectOutputRange);
-    c.PutByte(range);
+    BuildWithByte(c, cmdSelectOutputRange, range);
 }
 
 void BuildProgramOutputRange(FrameCodec& c, std::uint8_t range, float minimum, float maximum,
@@ -218,13 +221,11 @@ void BuildProgramOutputRange(FrameCodec& c, std::uint8_t range, float minimum, f
 }
 
 void BuildSetCalMode(FrameCodec& c, std::uint8_t calMode) {
-    c.BeginRequest(cmdSetCalMode);
-    c.PutByte(calMode);
+    BuildWithByte(c, cmdSetCalMode, calMode);
 }
 
 void BuildQueryCalMode(FrameCodec& c, std::uint8_t calMode) {
-    c.BeginRequest(cmdQueryCalMode);
-    c.PutByte(calMode);
+    BuildWithByte(c, cmdQueryCalMode, calMode);
 }
 
 void BuildReadVersion(FrameCodec& c) {
@@ -232,8 +233,7 @@ void BuildReadVersion(FrameCodec& c) {
 }
 
 void BuildSetToolkitVersion(FrameCodec& c) {
-    c.BeginRequest(cmdSetToolkitVersion);
-    c.PutByte(ToolkitVersion);
+    BuildWithByte(c, cmdSetToolkitVersion, ToolkitVersion);
 }
 
 // ---- Dispatch and command facts -----------------------------------------------------------

@@ -10,12 +10,6 @@ namespace zx {
 
 using namespace section;
 
-namespace {
-quint8 RangeCodeOf(const QComboBox* combo) {
-    return static_cast<quint8>(combo->currentIndex());
-}
-} // namespace
-
 void TfrmMain::FillInputRangeCombo() {
     for (const IRange& range : InputRanges) {
         cmbInpRanges->AddItem(Text(range.Caption));
@@ -24,21 +18,11 @@ void TfrmMain::FillInputRangeCombo() {
 }
 
 void TfrmMain::FillInputCalList() {
-    lvInpCalStat->ClearRows();
-    for (const IRange& range : InputRanges) {
-        lvInpCalStat->AddRow(Text(range.Caption), QStringLiteral("N/A"), QStringLiteral("N/A"));
-    }
+    FillCalList(lvInpCalStat, InputRanges);
 }
 
 void TfrmMain::ShowInputCalFlags(quint16 zero, quint16 full) {
-    for (int i = 0; i < lvInpCalStat->RowCount() && i < 16; ++i) {
-        const unsigned bit = 1u << i;
-        lvInpCalStat->SetSubItem(
-            i, 0, (zero & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
-        lvInpCalStat->SetSubItem(
-            i, 1, (full & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
-    }
-    lvInpCalStat->viewport()->update();
+    ShowCalFlags(lvInpCalStat, zero, full);
 }
 
 void TfrmMain::lvInpCalStatCustomDrawSubItem(StatusList* Sender, int row, int subItem,

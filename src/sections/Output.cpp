@@ -11,12 +11,6 @@ namespace zx {
 
 using namespace section;
 
-namespace {
-quint8 RangeCodeOf(const QComboBox* combo) {
-    return static_cast<quint8>(combo->currentIndex());
-}
-} // namespace
-
 void TfrmMain::FillOutputRangeCombo() {
     for (const ORange& range : OutputRanges) {
         cmbOutRanges->AddItem(Text(range.Caption));
@@ -25,21 +19,11 @@ void TfrmMain::FillOutputRangeCombo() {
 }
 
 void TfrmMain::FillOutputCalList() {
-    lvOutCalStat->ClearRows();
-    for (const ORange& range : OutputRanges) {
-        lvOutCalStat->AddRow(Text(range.Caption), QStringLiteral("N/A"), QStringLiteral("N/A"));
-    }
+    FillCalList(lvOutCalStat, OutputRanges);
 }
 
 void TfrmMain::ShowOutputCalFlags(quint8 zero, quint8 full) {
-    for (int i = 0; i < lvOutCalStat->RowCount() && i < 8; ++i) {
-        const unsigned bit = 1u << i;
-        lvOutCalStat->SetSubItem(
-            i, 0, (zero & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
-        lvOutCalStat->SetSubItem(
-            i, 1, (full & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
-    }
-    lvOutCalStat->viewport()->update();
+    ShowCalFlags(lvOutCalStat, zero, full);
 }
 
 // ---- Requests ----------------------------------------------------------------------------
@@ -110,29 +94,33 @@ void TfrmMain::edOutMaxExit(QObject*) {
     }
 }
 
-void TfrmMain::btnOutZeroClick(QObject*) {
-    // The DAC writes carry the limits unchecked: only making the range permanent checks them.
-    ShowStatus(QStringLiteral("Writing DAC ZS..."), Busy);
-    const auto minimum = EditValue(edOutMin->text());
-    const auto maximum = minimum ? EditValue(edOutMax->text()) : std::nullopt;
+// The DAC writes carry the limits unchecked: only making the range permanent checks them.
+static void WriteDacCode(TfrmMain& w, bool full) {
+    w.ShowStatus(full ? QStringLiteral("Writing DAC FS...") : QStringLiteral("Writing DAC ZS..."),
+                 Busy);
+    const auto minimum = w.EditValue(w.edOutMin->text());
+    const auto maximum = minimum ? w.EditValue(w.edOutMax->text()) : std::nullopt;
     if (!minimum || !maximum) {
         return;
     }
-    BuildWriteOutputZero(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutZero->value()),
-                         *minimum, *maximum, cbInvertOut->isChecked());
-    SendRequest();
+    const quint8 range = RangeCodeOf(w.cmbOutRanges);
+    const bool invert = w.cbInvertOut->isChecked();
+    if (full) {
+        BuildWriteOutputFull(w.Codec, range, static_cast<quint16>(w.seOutFull->value()), *minimum,
+                             *maximum, invert);
+    } else {
+        BuildWriteOutputZero(w.Codec, range, static_cast<quint16>(w.seOutZero->value()), *minimum,
+                             *maximum, invert);
+    }
+    w.SendRequest();
+}
+
+void TfrmMain::btnOutZeroClick(QObject*) {
+    WriteDacCode(*this, false);
 }
 
 void TfrmMain::btnOutFullClick(QObject*) {
-    ShowStatus(QStringLiteral("Writing DAC FS..."), Busy);
-    const auto minimum = EditValue(edOutMin->text());
-    const auto maximum = minimum ? EditValue(edOutMax->text()) : std::nullopt;
-    if (!minimum || !maximum) {
-        return;
-    }
-    BuildWriteOutputFull(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutFull->value()),
-                         *minimum, *maximum, cbInvertOut->isChecked());
-    SendRequest();
+    WriteDacCode(*this, true);
 }
 
 bool TfrmMain::OutputLimitsInvalid() {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "NumberFormat.h"
+#include "StatusList.h"
 
 #include <QColor>
+#include <QComboBox>
 #include <QLabel>
 #include <QString>
 
@@ -36,6 +38,29 @@ inline void SetLabelColor(QLabel* label, const QColor& color) {
     p.setColor(QPalette::WindowText, color);
     p.setColor(QPalette::Disabled, QPalette::WindowText, color);
     label->setPalette(p);
+}
+
+// The range code of a request: the list's item index at the moment of sending.
+inline quint8 RangeCodeOf(const QComboBox* combo) {
+    return static_cast<quint8>(combo->currentIndex());
+}
+
+// One row per range, "N/A" until the module has said.
+template <typename Ranges> void FillCalList(StatusList* list, const Ranges& ranges) {
+    list->ClearRows();
+    for (const auto& range : ranges) {
+        list->AddRow(Text(range.Caption), QStringLiteral("N/A"), QStringLiteral("N/A"));
+    }
+}
+
+// Row i shows bit i of each flag word; bits without a row are ignored.
+inline void ShowCalFlags(StatusList* list, unsigned zero, unsigned full) {
+    for (int i = 0; i < list->RowCount() && i < 16; ++i) {
+        const unsigned bit = 1u << i;
+        list->SetSubItem(i, 0, (zero & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
+        list->SetSubItem(i, 1, (full & bit) != 0 ? QStringLiteral("OK") : QStringLiteral("UNCAL"));
+    }
+    list->viewport()->update();
 }
 
 } // namespace zx::section
