@@ -1,6 +1,7 @@
 #include "Hints.h"
 #include "WindowFixture.h"
 
+#include <QMessageBox>
 #include <QTest>
 
 #include <fcntl.h>
@@ -218,6 +219,21 @@ TEST_F(Transactions, AStuckLineRefusesTheRequestInsteadOfEndingTheProgram) {
     EXPECT_EQ(Prompts.Beeps, 1);
     EXPECT_EQ(Pty.ReadExactly(4095).size(), 4095u) << "the refused request queued nothing";
     Read();
+}
+
+TEST_F(Transactions, AnswersAreHandledWhileAModalBoxRunsItsLoop) {
+    Read();
+    QString seenInsideTheBox;
+    QTimer::singleShot(0, [&] {
+        AnswerInput(4, GoodInput);
+        seenInsideTheBox = StatusText();
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->close();
+        }
+    });
+    QMessageBox box(QMessageBox::Information, "Information", "modal", QMessageBox::Ok);
+    box.exec();
+    EXPECT_EQ(seenInsideTheBox, "Success.");
 }
 
 TEST_F(Transactions, ALostDeviceLeavesNoComPort) {
