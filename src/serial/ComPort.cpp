@@ -111,9 +111,7 @@ void ComPort::OpenDevice() {
         FailOpen(path, "the line cannot be set to 9600 baud 8N1 (" + detail + ")");
     }
     // A pseudo-terminal has no modem lines: the request fails there and that is fine.
-    Port_.setDataTerminalReady(DTR_);
-    Port_.setRequestToSend(RTS_);
-    Port_.clearError();
+    SetModemLines();
     DevicePath_ = QString::fromStdString(path);
     emit Opened();
 }
@@ -126,19 +124,26 @@ void ComPort::CloseDevice() {
     emit Closed();
 }
 
+void ComPort::SetModemLines() {
+    // Whatever a device without modem lines answers here is no loss of the device.
+    SettingModemLines_ = true;
+    Port_.setDataTerminalReady(DTR_);
+    Port_.setRequestToSend(RTS_);
+    Port_.clearError();
+    SettingModemLines_ = false;
+}
+
 void ComPort::SetDTR(bool on) {
     DTR_ = on;
     if (Open()) {
-        Port_.setDataTerminalReady(on);
-        Port_.clearError();
+        SetModemLines();
     }
 }
 
 void ComPort::SetRTS(bool on) {
     RTS_ = on;
     if (Open()) {
-        Port_.setRequestToSend(on);
-        Port_.clearError();
+        SetModemLines();
     }
 }
 
@@ -163,7 +168,7 @@ void ComPort::ReadAvailable() {
 
 void ComPort::HandleError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || error == QSerialPort::UnsupportedOperationError ||
-        error == QSerialPort::TimeoutError || !Open()) {
+        error == QSerialPort::TimeoutError || !Open() || SettingModemLines_) {
         return;
     }
     // On a serial line a read, write or resource error means the device is gone. Close at once

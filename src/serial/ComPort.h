@@ -74,6 +74,7 @@ private:
     void OpenDevice();
     void CloseDevice();
     void ReadAvailable();
+    void SetModemLines();
     void HandleError(QSerialPort::SerialPortError error);
     void CheckTriggers();
     void ScheduleWake();
@@ -87,6 +88,7 @@ private:
     bool DTR_ = false;
     bool RTS_ = false;
     bool CheckingTriggers_ = false;
+    bool SettingModemLines_ = false;
     QString DevicePath_;
 };
 
