@@ -16,7 +16,7 @@ void QtUserPrompts::Information(QWidget* parent, const QString& text) {
 bool QtUserPrompts::Confirm(QWidget* parent, const QString& text) {
     return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
                                  QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void QtUserPrompts::Error(QWidget* parent, const QString& text) {
