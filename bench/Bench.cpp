@@ -10,6 +10,7 @@
 #include "SystemDriverClock.h"
 #include "TfrmComSelect.h"
 #include "TfrmMain.h"
+#include "WindowSetup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -58,14 +59,7 @@ void RunFor(int ms) {
 // The window on a pseudo-terminal with the production clock, opened without its dialog.
 struct Tool {
     Tool() : Window(Clock, zx::PortNamespace(Pty.LinkFolder()), Prompts) {
-        Window.FillInputCalList();
-        Window.FillOutputCalList();
-        Window.FillInputRangeCombo();
-        Window.FillOutputRangeCombo();
-        Window.DisableInputControls();
-        Window.DisableOutputControls();
-        Window.OpenPort(1);
-        Window.InputEventsArmed = Window.OutputEventsArmed = Window.FormReady = true;
+        zx::test::StartWithoutDialog(Window, 1);
     }
     zx::test::PtyPair Pty;
     zx::SystemDriverClock Clock;

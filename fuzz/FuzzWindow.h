@@ -5,6 +5,7 @@
 #include "FakePrompts.h"
 #include "PtyPair.h"
 #include "TfrmMain.h"
+#include "WindowSetup.h"
 
 #include <QApplication>
 
@@ -22,19 +23,7 @@ struct FuzzWindow {
         static char* argv[] = {name, nullptr};
         App = std::make_unique<QApplication>(argc, argv);
         Window = std::make_unique<TfrmMain>(Clock, PortNamespace(Pty.LinkFolder()), Prompts);
-        // The start-up sequence without its dialog.
-        Window->FillInputCalList();
-        Window->FillOutputCalList();
-        Window->FillInputRangeCombo();
-        Window->FillOutputRangeCombo();
-        Window->DisableInputControls();
-        Window->DisableOutputControls();
-        Window->ShowInputRange(0);
-        Window->ShowOutputRange(0);
-        Window->OpenPort(1);
-        Window->InputEventsArmed = true;
-        Window->OutputEventsArmed = true;
-        Window->FormReady = true;
+        test::StartWithoutDialog(*Window, 1);
     }
 
     // Throws away what the tool wrote, so that the line never fills up.

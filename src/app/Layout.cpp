@@ -43,7 +43,7 @@ using H = HintMode;
 constexpr HintMode S = H::Shown;
 constexpr HintMode N = H::None;
 
-constexpr auto Table = std::to_array<ControlSpec>({
+constexpr auto Table = std::to_array<LayoutRow>({
     // Window
     {"pnlTop", K::Strip, "", 0, 0, 553, 4, "", "", N, 0, ""},
     {"bvlTop", K::Separator, "pnlTop", 0, 0, 553, 4, "", "", N, -1, ""},
@@ -196,7 +196,7 @@ constexpr auto Table = std::to_array<ControlSpec>({
 
 } // namespace
 
-std::span<const ControlSpec> MainLayout() {
+std::span<const LayoutRow> MainLayout() {
     return Table;
 }
 

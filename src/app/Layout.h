@@ -34,7 +34,7 @@ enum class HintMode {
 };
 
 // One control of the main window: where it sits, what it says, its hint and tab position.
-struct ControlSpec {
+struct LayoutRow {
     const char* Name;
     ControlKind Kind;
     const char* Parent; // "" for the window itself
@@ -50,6 +50,6 @@ struct ControlSpec {
 };
 
 // The main window's layout, in creation (and drawing) order.
-std::span<const ControlSpec> MainLayout();
+std::span<const LayoutRow> MainLayout();
 
 } // namespace zx

@@ -26,9 +26,9 @@ std::vector<StatusList::Column> ParseColumns(const QString& text) {
     return columns;
 }
 
-QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
-    const QString caption = QString::fromUtf8(spec.Caption);
-    switch (spec.Kind) {
+QWidget* CreateControl(const LayoutRow& row, QWidget* parent) {
+    const QString caption = QString::fromUtf8(row.Caption);
+    switch (row.Kind) {
     case ControlKind::Strip:
     case ControlKind::Container:
         return new QWidget(parent);
@@ -60,14 +60,14 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
         return new QCheckBox(caption, parent);
     case ControlKind::StatusList: {
         auto* list = new StatusList(parent);
-        list->SetColumns(ParseColumns(QString::fromUtf8(spec.Extra)));
+        list->SetColumns(ParseColumns(QString::fromUtf8(row.Extra)));
         return list;
     }
     case ControlKind::ShapeRect:
     case ControlKind::ShapeCircle:
-        return new Shape(spec.Kind == ControlKind::ShapeCircle ? Shape::Kind::Circle
-                                                               : Shape::Kind::Rectangle,
-                         QColor(QString::fromUtf8(spec.Extra)), parent);
+        return new Shape(row.Kind == ControlKind::ShapeCircle ? Shape::Kind::Circle
+                                                              : Shape::Kind::Rectangle,
+                         QColor(QString::fromUtf8(row.Extra)), parent);
     case ControlKind::Toggle: {
         auto* toggle = new ToggleSwitch(parent);
         toggle->SetTexts(QStringLiteral("CAL"), QStringLiteral("RUN"));
@@ -128,24 +128,23 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::BuildLayout() {
     QHash<QString, QWidget*> made;
     made.insert(QString(), this);
-    std::vector<std::pair<int, QWidget*>> tabOrder; // (parent order, tab) flattened below
     QHash<QWidget*, std::vector<std::pair<int, QWidget*>>> childrenByTab;
-    for (const ControlSpec& spec : MainLayout()) {
-        QWidget* parent = made.value(QString::fromUtf8(spec.Parent));
+    for (const LayoutRow& row : MainLayout()) {
+        QWidget* parent = made.value(QString::fromUtf8(row.Parent));
         if (parent == nullptr) {
-            throw std::logic_error(std::string("layout: parent of ") + spec.Name + " not built");
+            throw std::logic_error(std::string("layout: parent of ") + row.Name + " not built");
         }
-        QWidget* w = CreateControl(spec, parent);
-        w->setObjectName(QString::fromUtf8(spec.Name));
-        w->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
-        if (spec.Kind == ControlKind::Label) {
+        QWidget* w = CreateControl(row, parent);
+        w->setObjectName(QString::fromUtf8(row.Name));
+        w->setGeometry(row.Left, row.Top, row.Width, row.Height);
+        if (row.Kind == ControlKind::Label) {
             // Labels size themselves to their caption, growing to the right.
-            w->resize(std::max(spec.Width, w->sizeHint().width()), spec.Height);
+            w->resize(std::max(row.Width, w->sizeHint().width()), row.Height);
         }
-        const QString hint = QString::fromUtf8(spec.Hint);
-        SetHint(w, hint, spec.Hints == HintMode::Shown);
-        if (spec.Tab >= 0) {
-            childrenByTab[parent].emplace_back(spec.Tab, w);
+        const QString hint = QString::fromUtf8(row.Hint);
+        SetHint(w, hint, row.Hints == HintMode::Shown);
+        if (row.Tab >= 0) {
+            childrenByTab[parent].emplace_back(row.Tab, w);
         }
         made.insert(w->objectName(), w);
     }

@@ -346,4 +346,21 @@ std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* body, std::size_t size
     return frame;
 }
 
+std::vector<std::uint8_t> DecodeBody(const std::uint8_t* raw, std::size_t size) {
+    std::vector<std::uint8_t> body;
+    body.reserve(size);
+    bool escaped = false;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (escaped) {
+            body.push_back(static_cast<std::uint8_t>(0xFF - raw[i]));
+            escaped = false;
+        } else if (raw[i] == DLE) {
+            escaped = true;
+        } else {
+            body.push_back(raw[i]);
+        }
+    }
+    return body;
+}
+
 } // namespace zx

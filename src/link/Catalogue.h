@@ -126,4 +126,8 @@ std::size_t PayloadLength(const CommandInfo& info);
 // A whole frame (STX, escaped body, ETX) as bytes; for the module's side and for tests.
 std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* body, std::size_t size);
 
+// An escaped body (the bytes between STX and ETX) unescaped, of any length: the rule of
+// FrameCodec::Unescape without its buffer; for the module's side and for tests.
+std::vector<std::uint8_t> DecodeBody(const std::uint8_t* raw, std::size_t size);
+
 } // namespace zx

@@ -133,18 +133,7 @@ void TfrmMain::mnuClearInCalClick(QObject*) {
 // ---- Status records ----------------------------------------------------------------------
 
 namespace {
-
 enum class InputView { Active, Programmed, Both };
-
-struct InputSteps {
-    bool Active;     // the lower, active half
-    bool Programmed; // the upper, programmed half
-};
-
-InputSteps StepsOf(InputView view) {
-    return {view != InputView::Programmed, view != InputView::Active};
-}
-
 } // namespace
 
 // The three readers differ only in which half of the group they fill; the steps run in one
@@ -160,47 +149,48 @@ static void ApplyInput(TfrmMain& w, InputView view) {
         w.ShowStatus(QStringLiteral("Failed."), Error);
         return;
     }
-    const InputSteps steps = StepsOf(view);
-    if (steps.Active) {
+    const bool active = view != InputView::Programmed; // the lower, active half
+    const bool programmed = view != InputView::Active; // the upper, programmed half
+    if (active) {
         w.InputEventsArmed = false;
     }
     const IRange& range = InputRanges[r.RangeCode];
     const QColor okColor = OkColor(r.RangeOk != 0);
 
     w.ShowInputRange(r.RangeCode);
-    if (steps.Programmed) {
+    if (programmed) {
         w.pnlPermInpRange->setText(Text(range.Caption));
     }
-    if (steps.Active) {
+    if (active) {
         w.cmbInpRanges->setCurrentIndex(r.RangeCode);
         w.pnlTempInpReading->SetFontColor(okColor);
     }
-    if (steps.Programmed) {
+    if (programmed) {
         w.pnlPermInpRange->SetFontColor(okColor);
     }
-    if (steps.Active) {
+    if (active) {
         w.pnlTempInpReading->setText(WithUnit(r.Reading, range.DisplayFormat, range.UnitText));
     }
-    if (steps.Programmed) {
+    if (programmed) {
         w.pnlPermInpReading->setText(WithUnit(r.Reading, range.DisplayFormat, range.UnitText));
     }
     w.ShowInputCalFlags(r.ZeroCalFlags, r.FullCalFlags);
-    if (steps.Active) {
+    if (active) {
         w.edInpMin->setText(Number(r.MinValue, range.DisplayFormat));
         w.edInpMax->setText(Number(r.MaxValue, range.DisplayFormat));
     }
-    if (steps.Programmed) {
+    if (programmed) {
         w.pnlPermInpMin->setText(WithUnit(r.MinValue, range.DisplayFormat, range.UnitText));
         w.pnlPermInpMax->setText(WithUnit(r.MaxValue, range.DisplayFormat, range.UnitText));
     }
     w.pnlTemp->setText(Temperature(r.TA));
     w.pnlCalTemp->setText(Temperature(r.TCAL));
     w.calSwitch->SetOn(r.CalMode != 0);
-    if (steps.Programmed) {
+    if (programmed) {
         w.EnableInputControls();
     }
     w.ShowStatus(QStringLiteral("Success."), Success);
-    if (steps.Active) {
+    if (active) {
         w.InputEventsArmed = true;
     }
 }

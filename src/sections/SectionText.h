@@ -2,6 +2,7 @@
 
 #include "NumberFormat.h"
 #include "StatusList.h"
+#include "TfrmMain.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -30,7 +31,7 @@ inline QString Temperature(float value) {
 }
 
 inline QColor OkColor(bool rangeOk) {
-    return rangeOk ? QColor(0, 0, 0) : QColor(255, 0, 0);
+    return rangeOk ? clBlack : clRed;
 }
 
 inline void SetLabelColor(QLabel* label, const QColor& color) {

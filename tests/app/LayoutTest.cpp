@@ -52,32 +52,32 @@ const char* KindClass(ControlKind kind) {
 }
 
 TEST_F(Layout, EveryControlStandsWhereTheTableSays) {
-    for (const ControlSpec& spec : MainLayout()) {
-        SCOPED_TRACE(spec.Name);
-        auto* w = Window.findChild<QWidget*>(QString::fromLatin1(spec.Name));
+    for (const LayoutRow& row : MainLayout()) {
+        SCOPED_TRACE(row.Name);
+        auto* w = Window.findChild<QWidget*>(QString::fromLatin1(row.Name));
         ASSERT_NE(w, nullptr);
-        EXPECT_STREQ(w->metaObject()->className(), KindClass(spec.Kind));
-        const QString parent = QString::fromLatin1(spec.Parent);
+        EXPECT_STREQ(w->metaObject()->className(), KindClass(row.Kind));
+        const QString parent = QString::fromLatin1(row.Parent);
         EXPECT_EQ(w->parentWidget()->objectName(), parent.isEmpty() ? "frmMain" : parent);
-        EXPECT_EQ(w->x(), spec.Left);
-        EXPECT_EQ(w->y(), spec.Top);
-        EXPECT_EQ(w->height(), spec.Height);
-        if (spec.Kind == ControlKind::Label) {
-            EXPECT_GE(w->width(), spec.Width) << "a label sizes to its caption";
+        EXPECT_EQ(w->x(), row.Left);
+        EXPECT_EQ(w->y(), row.Top);
+        EXPECT_EQ(w->height(), row.Height);
+        if (row.Kind == ControlKind::Label) {
+            EXPECT_GE(w->width(), row.Width) << "a label sizes to its caption";
         } else {
-            EXPECT_EQ(w->width(), spec.Width);
+            EXPECT_EQ(w->width(), row.Width);
         }
-        const QString caption = QString::fromUtf8(spec.Caption);
-        if (auto* label = qobject_cast<QLabel*>(w); label && spec.Kind != ControlKind::ValueLabel) {
+        const QString caption = QString::fromUtf8(row.Caption);
+        if (auto* label = qobject_cast<QLabel*>(w); label && row.Kind != ControlKind::ValueLabel) {
             EXPECT_EQ(label->text(), caption);
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             EXPECT_EQ(button->text(), caption);
         } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
             EXPECT_EQ(group->title(), caption);
         }
-        EXPECT_EQ(Hint(w), QString::fromUtf8(spec.Hint));
-        EXPECT_EQ(HintShown(w), spec.Hints == HintMode::Shown);
-        EXPECT_EQ(w->toolTip().isEmpty(), spec.Hints != HintMode::Shown);
+        EXPECT_EQ(Hint(w), QString::fromUtf8(row.Hint));
+        EXPECT_EQ(HintShown(w), row.Hints == HintMode::Shown);
+        EXPECT_EQ(w->toolTip().isEmpty(), row.Hints != HintMode::Shown);
         EXPECT_TRUE(w->isEnabled()) << "all enabled when created";
     }
 }

@@ -15,14 +15,8 @@ protected:
         return Answer();
     }
     FrameCodec& Answer() {
-        Body request;
-        for (std::size_t i = 1; i < Tool.TxLength; ++i) { // unescape the built frame
-            std::uint8_t b = Tool.TxBuffer[i];
-            if (b == 0x10) {
-                b = static_cast<std::uint8_t>(0xFF - Tool.TxBuffer[++i]);
-            }
-            request.push_back(b);
-        }
+        // The built request, unescaped as the module reads it (STX first, no ETX yet).
+        const Body request = DecodeBody(Tool.TxBuffer.data() + 1, Tool.TxLength - 1u);
         const auto answer = Model.Handle(request, Now += 1.0);
         Reply = FrameCodec();
         if (answer) {

@@ -1,5 +1,7 @@
 #include "PtyPair.h"
 
+#include "FdWrite.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -53,17 +55,8 @@ void PtyPair::CloseMaster() {
 }
 
 void PtyPair::Write(const std::vector<std::uint8_t>& bytes) const {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(Master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            throw std::runtime_error("write to pty master failed");
-        } else {
-            pollfd p{Master_, POLLOUT, 0};
-            poll(&p, 1, 10);
-        }
+    if (!WriteAll(Master_, bytes)) {
+        throw std::runtime_error("write to pty master failed");
     }
 }
 

@@ -1,5 +1,7 @@
 #include "SimProcess.h"
 
+#include "FdWrite.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -123,15 +125,7 @@ RawLine::~RawLine() {
 }
 
 void RawLine::Write(const std::vector<std::uint8_t>& bytes) const {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(Fd_, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return;
-        }
-    }
+    WriteAll(Fd_, bytes);
 }
 
 std::vector<std::uint8_t> RawLine::Read(int waitMs, bool untilEtx) const {

@@ -58,17 +58,7 @@ protected:
     std::vector<quint8> Sent(int waitMs = 50) { return Pty.ReadAvailable(waitMs); }
     // The module answers with a frame body (escaped here).
     void Answer(const std::vector<quint8>& body) {
-        std::vector<quint8> frame{0x02};
-        for (quint8 b : body) {
-            if (b == 0x02 || b == 0x03 || b == 0x10) {
-                frame.push_back(0x10);
-                frame.push_back(static_cast<quint8>(0xFF - b));
-            } else {
-                frame.push_back(b);
-            }
-        }
-        frame.push_back(0x03);
-        AnswerRaw(frame);
+        AnswerRaw(EncodeFrame(body.data(), body.size()));
     }
     void AnswerRaw(const std::vector<quint8>& bytes) {
         Pty.Write(bytes);

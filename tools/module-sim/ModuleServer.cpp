@@ -217,18 +217,7 @@ void ModuleServer::OnBytes(const std::uint8_t* data, std::size_t size) {
             continue;
         }
         Collecting_ = false;
-        Body body;
-        bool escaped = false;
-        for (std::uint8_t r : Raw_) {
-            if (escaped) {
-                body.push_back(static_cast<std::uint8_t>(0xFF - r));
-                escaped = false;
-            } else if (r == DLE) {
-                escaped = true;
-            } else {
-                body.push_back(r);
-            }
-        }
+        const Body body = DecodeBody(Raw_.data(), Raw_.size());
         std::vector<std::uint8_t> frame{STX};
         frame.insert(frame.end(), Raw_.begin(), Raw_.end());
         frame.push_back(ETX);
