@@ -15,7 +15,6 @@ endfunction()
 
 zx_qt_test(serial_test
     SOURCES serial/ComPortTest.cpp serial/DataPacketTest.cpp serial/TimerTriggerTest.cpp
-            serial/PortNamespaceTest.cpp
     LIBS zx_serial)
 
 zx_qt_test(window_test

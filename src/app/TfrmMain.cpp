@@ -42,8 +42,11 @@ QWidget* CreateControl(const LayoutRow& row, QWidget* parent) {
     case ControlKind::StatusBar:
         return new StatusPanels({94, 261, 150}, parent);
     case ControlKind::Label:
-    case ControlKind::UnitLabel:
-        return new QLabel(caption, parent);
+    case ControlKind::UnitLabel: {
+        auto* label = new QLabel(caption, parent);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
     case ControlKind::ValueLabel:
         return new ValueLabel(parent);
     case ControlKind::Button:

@@ -80,11 +80,17 @@ public:
     bool InputEventsArmed = false;
     bool OutputEventsArmed = false;
     bool FullMode = false;
+    // A programming request (code 7) has been sent and its answer not yet handled: only that
+    // answer is followed by the toolkit version.
+    bool ToolkitVersionDue = false;
 
     // ---- Application shell -------------------------------------------------------------------
     void FormShow(QObject* Sender);
     void FormClose(QObject* Sender);
     bool SelectPort();
+    // Once per run, before the port dialog: a link folder that is refused is said, with why
+    // and the fix.
+    void TellRefusedLinkFolder();
     int RunPortDialog(int& PortNumber);
     void sbMainPanels0DblClick(QObject* Sender);
     void DisableInputControls();
@@ -133,7 +139,8 @@ public:
     }
 
     // ---- Transaction engine and status line -------------------------------------------------
-    void SendRequest();
+    // True when the request was written to the port.
+    bool SendRequest();
     void DataPacketPacket(QObject* Sender, const quint8* Data, int Size);
     void HandleResponse(std::size_t count);
     void ShowStatus(const QString& text, StatusKind kind);
@@ -231,6 +238,7 @@ private:
     DriverClock& Clock_;
     UserPrompts& Prompts_;
     bool Shown_ = false;
+    bool LinkFolderTold_ = false;
 };
 
 } // namespace zx

@@ -3,15 +3,17 @@
 
 #include "Catalogue.h"
 
+#include <utility>
+
 namespace zx {
 
-void TfrmMain::SendRequest() {
+bool TfrmMain::SendRequest() {
     PutRaw(ETX);
     if (!ComPort->Open()) {
-        return;
+        return false;
     }
     if (Codec.TxOverflow()) {
-        return; // a frame that did not fit is never sent cut short
+        return false; // a frame that did not fit is never sent cut short
     }
     try {
         ComPort->WriteBlock(Codec.TxBuffer.data(), Codec.TxLength);
@@ -19,12 +21,13 @@ void TfrmMain::SendRequest() {
         // The line has stopped taking bytes (4 KiB queued and not leaving): this request is
         // not sent, and the technician hears and sees so rather than the program ending.
         ShowStatus(QStringLiteral("Transmit queue full !"), Error);
-        return;
+        return false;
     }
     // Enabled right after queuing: at 9600 baud the answer cannot start before the request
     // has left.
     DataPacket->SetEnabled(true);
     ComPort->ArmTimerTrigger(TimeoutTrigger, ResponseTimeoutTicks);
+    return true;
 }
 
 void TfrmMain::DataPacketPacket(QObject*, const quint8* Data, int Size) {
@@ -51,7 +54,11 @@ void TfrmMain::HandleResponse(std::size_t count) {
         break;
     case ResponseKind::ProgramInput:
         ApplyInputStatus();
-        SendToolkitVersion();
+        // Once per programming request: a module that answers the toolkit version with code 7,
+        // or sends code 7 on its own, must not start an endless train of writes into its memory.
+        if (std::exchange(ToolkitVersionDue, false)) {
+            SendToolkitVersion();
+        }
         break;
     case ResponseKind::CodeOnlySuccess:
         ShowStatus(QStringLiteral("Success."), Success);

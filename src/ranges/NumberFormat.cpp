@@ -34,11 +34,14 @@ std::string FormatNumber(float value, std::string_view pattern) {
     if (!std::isfinite(value)) {
         return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
     }
-    // The shortest decimal text that reads back as the same single is the value a person sees;
-    // rounding that text avoids the binary artefacts of rounding the binary value.
-    char buffer[64];
+    // The exact decimal expansion of the single (a binary fraction ends within 149 digits
+    // behind the point), so that rounding is of the value the module sent: 0.35f is
+    // 0.3499999940..., which shows as 0.3, and a tie is only a true half, as 0.0625.
+    constexpr int ExactDecimals = 149;
+    char buffer[48 + ExactDecimals];
     const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(static_cast<double>(value)),
+                      std::chars_format::fixed, ExactDecimals);
     if (result.ec != std::errc()) {
         return "NAN";
     }

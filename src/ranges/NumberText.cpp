@@ -32,6 +32,15 @@ bool FitsEditMask(std::string_view text) {
     return i == text.size();
 }
 
+// Out of range with nothing before the point but zeros: below the smallest single, not above
+// the largest.
+bool Underflows(std::string_view digits) {
+    const std::size_t start = digits.front() == '-' ? 1 : 0;
+    const std::size_t point = digits.find('.');
+    const std::string_view whole = digits.substr(start, point - start);
+    return whole.find_first_not_of('0') == std::string_view::npos;
+}
+
 } // namespace
 
 std::string SingleConversion::Message() const {
@@ -51,7 +60,10 @@ SingleConversion TextToSingle(std::string_view text) {
     float value = 0.0f;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
                                            std::chars_format::fixed);
-    if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
+    if (ec == std::errc::result_out_of_range && Underflows(digits)) {
+        // Too small for a single: rounded to single precision, as every payload is, it is 0.
+        value = digits.front() == '-' ? -0.0f : 0.0f;
+    } else if (ec != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
         return result;
     }
     result.Ok = true;

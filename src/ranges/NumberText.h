@@ -18,7 +18,7 @@ struct SingleConversion {
 // Accepts exactly the texts the limit and calibration edits admit: an optional minus, one or
 // more digits, an optional point and more digits ("5", "-5", "5.", "5.25", "-0.125"), with "."
 // as the decimal point whatever the process locale. Anything else, and a value too large for a
-// single, is a failure that names the text.
+// single, is a failure that names the text. A value too small for a single rounds to 0.
 SingleConversion TextToSingle(std::string_view text);
 
 } // namespace zx

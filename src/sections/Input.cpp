@@ -106,7 +106,9 @@ void TfrmMain::btnSetInputRangeClick(QObject*) {
     const auto maximum = minimum ? EditValue(edInpMax->text()) : std::nullopt;
     if (minimum && maximum) {
         BuildProgramInputRange(Codec, RangeCodeOf(cmbInpRanges), *minimum, *maximum);
-        SendRequest();
+        if (SendRequest()) {
+            ToolkitVersionDue = true;
+        }
     }
     InputEventsArmed = true;
 }

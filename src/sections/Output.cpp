@@ -68,16 +68,26 @@ void TfrmMain::seOutFullPropertiesChange(QObject*) {
     SendRequest();
 }
 
-void TfrmMain::seOutZeroExit(QObject*) {
-    if (seOutZero->IsEmpty()) {
-        seOutZero->setValue(0);
+// An emptied spin edit becomes 0 on exit, and that drives the DAC to code 0 like any other
+// change, also when the edit held 0 before it was emptied (the spin box then reports no change
+// of its own).
+static void EmptyCodeToZero(CodeSpinEdit* edit, void (TfrmMain::*change)(QObject*), TfrmMain& w) {
+    if (!edit->IsEmpty()) {
+        return;
+    }
+    const bool unchanged = edit->value() == 0;
+    edit->setValue(0);
+    if (unchanged) {
+        (w.*change)(edit);
     }
 }
 
+void TfrmMain::seOutZeroExit(QObject*) {
+    EmptyCodeToZero(seOutZero, &TfrmMain::seOutZeroPropertiesChange, *this);
+}
+
 void TfrmMain::seOutFullExit(QObject*) {
-    if (seOutFull->IsEmpty()) {
-        seOutFull->setValue(0);
-    }
+    EmptyCodeToZero(seOutFull, &TfrmMain::seOutFullPropertiesChange, *this);
 }
 
 void TfrmMain::edOutMinExit(QObject*) {

@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace zx {
@@ -71,6 +72,12 @@ void ComPort::OpenDevice() {
         FailOpen(named, "no such device");
     }
     const std::string path = device.string();
+    struct stat node {};
+    // A link to /dev/null, a file or the pseudo-terminal multiplexer is no serial line, and
+    // the multiplexer would even "open".
+    if (stat(path.c_str(), &node) != 0 || !IsLineNode(node.st_mode, node.st_rdev)) {
+        FailOpen(path, "not a serial port");
+    }
     if (access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
         const std::string groupName = GroupOwning(path);
         FailOpen(path, "permission denied. Your user must belong to the group '" + groupName +
@@ -113,7 +120,19 @@ void ComPort::OpenDevice() {
     // A pseudo-terminal has no modem lines: the request fails there and that is fine.
     SetModemLines();
     DevicePath_ = QString::fromStdString(path);
+    Device_ = node.st_rdev;
+    // Whatever waited in the device before it was ours (a late answer of an earlier run, a
+    // shell's printf, noise) answers nothing the tool will ask.
+    DiscardInput();
     emit Opened();
+}
+
+void ComPort::DiscardInput() {
+    if (!Open()) {
+        return;
+    }
+    Port_.clear(QSerialPort::Input);
+    Port_.readAll();
 }
 
 void ComPort::CloseDevice() {
@@ -166,13 +185,30 @@ void ComPort::ReadAvailable() {
     }
 }
 
+bool ComPort::DeviceAnswers() const {
+    // A line that is really gone fails here: a hung-up terminal refuses every request of its
+    // settings, and an unplugged adapter's node vanishes or is reused by another device.
+    termios settings{};
+    struct stat node {};
+    return tcgetattr(static_cast<int>(Port_.handle()), &settings) == 0 &&
+           stat(DevicePath_.toStdString().c_str(), &node) == 0 && node.st_rdev == Device_;
+}
+
 void ComPort::HandleError(QSerialPort::SerialPortError error) {
     if (error == QSerialPort::NoError || error == QSerialPort::UnsupportedOperationError ||
         error == QSerialPort::TimeoutError || !Open() || SettingModemLines_) {
         return;
     }
-    // On a serial line a read, write or resource error means the device is gone. Close at once
-    // so that a hung-up descriptor cannot make the event loop spin, and say it once.
+    if (DeviceAnswers()) {
+        // Another reader of the tty (ModemManager probing, a terminal, cat) took the bytes the
+        // read was woken for: the read found nothing, and Qt calls that a read or even a
+        // resource error and stops listening. The line is still ours; listen again.
+        Port_.clearError();
+        Port_.setReadBufferSize(InSize);
+        return;
+    }
+    // Close at once so that a hung-up descriptor cannot make the event loop spin, and say it
+    // once.
     const QString reason = Port_.errorString();
     CloseDevice();
     emit DeviceLost(QStringLiteral("COM%1 (%2): %3").arg(ComNumber_).arg(DevicePath_, reason));

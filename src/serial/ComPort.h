@@ -10,6 +10,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
 
 namespace zx {
 
@@ -49,6 +50,8 @@ public:
     // Queues the bytes and returns at once. A count of 0 does nothing; a block larger than the
     // free room raises ComPortError and queues nothing. Nothing is written while closed.
     void WriteBlock(const quint8* data, quint16 count);
+    // Drops every byte received and not yet collected, in the device and in the driver.
+    void DiscardInput();
     qint64 BytesWaiting() const { return Port_.isOpen() ? Port_.bytesAvailable() : 0; }
     qint64 BytesQueued() const { return Port_.isOpen() ? Port_.bytesToWrite() : 0; }
 
@@ -76,6 +79,7 @@ private:
     void ReadAvailable();
     void SetModemLines();
     void HandleError(QSerialPort::SerialPortError error);
+    bool DeviceAnswers() const;
     void CheckTriggers();
     void ScheduleWake();
     [[noreturn]] void FailOpen(const std::string& path, const std::string& reason);
@@ -90,6 +94,7 @@ private:
     bool CheckingTriggers_ = false;
     bool SettingModemLines_ = false;
     QString DevicePath_;
+    dev_t Device_ = 0;
 };
 
 } // namespace zx

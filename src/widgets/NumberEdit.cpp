@@ -11,15 +11,31 @@ MaskValidator::MaskValidator(const QString& mask, QObject* parent)
     Pattern_.setPattern(QRegularExpression::anchoredPattern(pattern));
 }
 
-QValidator::State MaskValidator::validate(QString& input, int&) const {
-    if (input.isEmpty()) {
+QValidator::State MaskValidator::Check(const QString& text) const {
+    if (text.isEmpty()) {
         return Intermediate;
     }
-    const auto match = Pattern_.match(input, 0, QRegularExpression::PartialPreferCompleteMatch);
+    const auto match = Pattern_.match(text, 0, QRegularExpression::PartialPreferCompleteMatch);
     if (match.hasMatch()) {
         return Acceptable;
     }
     return match.hasPartialMatch() ? Intermediate : Invalid;
+}
+
+QValidator::State MaskValidator::validate(QString& input, int&) const {
+    // Under a comma locale the keypad's decimal key types ','. Dropping it would turn "0,5"
+    // into "05", ten times the limit the technician meant; it is the point wherever a point
+    // fits, in every locale.
+    if (input.contains(QLatin1Char(','))) {
+        QString withPoint = input;
+        withPoint.replace(QLatin1Char(','), QLatin1Char('.'));
+        const State state = Check(withPoint);
+        if (state != Invalid) {
+            input = withPoint;
+        }
+        return state;
+    }
+    return Check(input);
 }
 
 NumberEdit::NumberEdit(QWidget* parent) : QLineEdit(parent) {

@@ -8,7 +8,7 @@ namespace zx {
 // Admits only texts that fit a regular-expression edit mask, or can still become one: a
 // character that cannot continue a fitting text is refused. An empty text is allowed. In the
 // mask dialect "X+?" means "optionally one or more X", so "\-?\d+\.?\d+?" admits 5, -5, 5.,
-// 5.25 and -0.125.
+// 5.25 and -0.125. A ',' is taken as '.' wherever a '.' fits.
 class MaskValidator : public QValidator {
     Q_OBJECT
 public:
@@ -17,6 +17,7 @@ public:
     const QString& Mask() const { return Mask_; }
 
 private:
+    State Check(const QString& text) const;
     QString Mask_;
     QRegularExpression Pattern_;
 };

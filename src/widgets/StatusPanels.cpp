@@ -12,6 +12,7 @@ StatusPanels::StatusPanels(const std::array<int, TextPanels>& widths, QWidget* p
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("sbPanel%1").arg(i));
         label->setAlignment(Qt::AlignCenter);
+        label->setTextFormat(Qt::PlainText); // the version text is the module's, not markup
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(1);
         label->setGeometry(left, 2, widths[static_cast<std::size_t>(i)] - 2, 20);

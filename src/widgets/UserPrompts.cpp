@@ -4,23 +4,37 @@
 #include <QMessageBox>
 
 namespace zx {
+namespace {
+
+// Texts of the boxes name paths and edit texts: shown as they are, never as markup.
+QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                const QString& text, QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
 
 void QtUserPrompts::Beep() {
     QApplication::beep();
 }
 
 void QtUserPrompts::Information(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, QStringLiteral("Information"), text);
+    Ask(parent, QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
+        QMessageBox::Ok);
 }
 
 bool QtUserPrompts::Confirm(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, QStringLiteral("Confirm"), text,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return Ask(parent, QMessageBox::Question, QStringLiteral("Confirm"), text,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void QtUserPrompts::Error(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, QStringLiteral("Error"), text);
+    Ask(parent, QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok,
+        QMessageBox::Ok);
 }
 
 } // namespace zx

@@ -6,6 +6,7 @@ ValueLabel::ValueLabel(QWidget* parent) : QLabel(QStringLiteral("N/A"), parent) 
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setAlignment(Qt::AlignCenter);
+    setTextFormat(Qt::PlainText); // module texts are shown as they are, never as markup
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(true);
     QPalette p = palette();

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QTest>
 
+#include <clocale>
+
 namespace zx::test {
 namespace {
 
@@ -156,15 +158,30 @@ TEST_F(Enabling, TheMaskAdmitsNumbersAndRefusesTheRest) {
     NumberEdit* edit = Window.edInpMin;
     EXPECT_EQ(edit->EditMask(), "\\-?\\d+\\.?\\d+?");
     edit->setEnabled(true);
+    // A comma is the point wherever a point fits, whatever the locale: the keypad's decimal key
+    // types one under a comma locale.
     const std::vector<std::pair<const char*, const char*>> typed = {
-        {"5", "5"},           {"-5", "-5"},      {"5.", "5."},  {"5.25", "5.25"},
-        {"-0.125", "-0.125"}, {"5.2.1", "5.21"}, {"+5", "5"},   {"1e3", "13"},
-        {".5", "5"},          {"a7", "7"},       {"--5", "-5"}, {"5-", "5"}};
-    for (const auto& [keys, expected] : typed) {
+        {"5", "5"},        {"-5", "-5"}, {"5.", "5."},   {"5.25", "5.25"}, {"-0.125", "-0.125"},
+        {"5.2.1", "5.21"}, {"+5", "5"},  {"1e3", "13"},  {".5", "5"},      {"a7", "7"},
+        {"--5", "-5"},     {"5-", "5"},  {"0,5", "0.5"}, {"-7,5", "-7.5"}, {"1,,2", "1.2"},
+        {"1.5,", "1.5"},   {",5", "5"}};
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        ASSERT_NE(std::setlocale(LC_ALL, locale), nullptr);
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        for (const auto& [keys, expected] : typed) {
+            edit->clear();
+            QTest::keyClicks(edit, keys);
+            EXPECT_EQ(edit->text(), expected) << keys << " under " << locale;
+        }
         edit->clear();
-        QTest::keyClicks(edit, keys);
-        EXPECT_EQ(edit->text(), expected) << keys;
+        QTest::keyClick(edit, Qt::Key_3, Qt::KeypadModifier);
+        QTest::keyClick(edit, Qt::Key_Comma, Qt::KeypadModifier);
+        QTest::keyClick(edit, Qt::Key_7, Qt::KeypadModifier);
+        EXPECT_EQ(edit->text(), "3.7") << "the keypad under " << locale;
     }
+    std::setlocale(LC_ALL, saved.c_str());
+    QLocale::setDefault(QLocale::c());
     edit->setText("12");
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);

@@ -190,6 +190,10 @@ TEST_F(Sections, AnEmptiedSpinEditGoesToZeroOnExit) {
     Window.edOutMin->setFocus();
     EXPECT_EQ(Window.seOutFull->value(), 0);
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
+    Window.seOutFull->setFocus(); // emptied while it already holds 0: still drives code 0
+    Window.seOutFull->Editor()->clear();
+    Window.edOutMin->setFocus();
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
 }
 
 TEST_F(Sections, GeneralRequests) {
@@ -373,6 +377,15 @@ TEST_F(Sections, ProgrammingAnInputRangeSendsTheToolkitVersionWhateverItsStatus)
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
     Answer({0x33, 0x01});
     EXPECT_EQ(StatusText(), "Success.");
+    // Once per programming request: a code 7 in answer to the toolkit version, or one the
+    // module sends on its own, is shown but writes nothing.
+    Window.btnSetInputRange->click();
+    Sent();
+    AnswerInput(7, Input(5));
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
+    AnswerInput(7, Input(3)); // taken as the answer to the toolkit version
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Window.pnlPermInpRange->text(), "\u00B12.5 V");
 }
 
 TEST_F(Sections, VersionTextLosesTrailingControlsOnly) {
@@ -385,6 +398,15 @@ TEST_F(Sections, VersionTextLosesTrailingControlsOnly) {
     Answer(body);
     EXPECT_EQ(Window.sbMain->PanelText(1), QString::fromLatin1("V 2.0  beta\x01x"));
     EXPECT_EQ(StatusText(), "Success.");
+    // The module's text is shown as it is, never as markup.
+    const std::string markup = "<b>Mod</b> &lt;v2&gt;";
+    Window.sbMainPanels1DblClick(Window.sbMain);
+    body.assign({0x30});
+    body.insert(body.end(), markup.begin(), markup.end());
+    Answer(body);
+    const QLabel* panel = Window.sbMain->Panel(1);
+    EXPECT_EQ(panel->text(), QString::fromStdString(markup));
+    EXPECT_GE(panel->sizeHint().width(), panel->fontMetrics().horizontalAdvance(panel->text()));
 }
 
 TEST_F(Sections, CalModeTwoShowsCalAndAClickStillSendsZeroOrOne) {

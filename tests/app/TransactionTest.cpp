@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zx::test {
@@ -282,6 +283,41 @@ TEST_F(NoPort, APortChosenLaterWorks) {
     EXPECT_EQ(StatusText(), "COM port opened.");
     Window.btnGetPermInpRange->click();
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03}));
+}
+
+class FreshStart : public WindowFixture {};
+
+TEST_F(FreshStart, BytesWaitingBeforeThePortOpensAnswerNothing) {
+    // A late version answer of an earlier run still sits in the device.
+    const Bytes stale = EncodeFrame(Bytes{0x30, 'o', 'l', 'd'}.data(), 4);
+    Pty.Write(stale);
+    StartWithPort();
+    EXPECT_EQ(StartupQuery, (Bytes{0x02, 0x21, 0x00, 0x03}));
+    Answer({0x21, 0x01});
+    EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty());
+    EXPECT_TRUE(Window.calSwitch->On()) << "the module's own answer was taken";
+}
+
+TEST_F(FreshStart, ARefusedLinkFolderIsSaidOnceBeforeThePortDialog) {
+    ::chmod(Pty.LinkFolder().c_str(), 0777);
+    int saidBeforeDialog = -1;
+    QTimer::singleShot(0, [&] {
+        saidBeforeDialog = static_cast<int>(Prompts.Infos.size());
+        static_cast<QDialog*>(QApplication::activeModalWidget())->reject();
+    });
+    Window.show();
+    EXPECT_EQ(saidBeforeDialog, 1);
+    ASSERT_FALSE(Prompts.Infos.isEmpty());
+    const QString folder = QString::fromStdString(Pty.LinkFolder().string());
+    EXPECT_EQ(Prompts.Infos.first(), "The port links in " + folder + " are not used: " + folder +
+                                         " can be written by others (mode 0777). Fix: chmod 700 " +
+                                         folder +
+                                         ". Until then, COM numbers follow the built-in "
+                                         "table (COM1-16 /dev/ttyS0-15, COM17-32 "
+                                         "/dev/ttyUSB0-15, COM33-48 /dev/ttyACM0-15).");
+    AnswerPortDialog(QString());
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_EQ(Prompts.Infos.size(), 2) << "once per run, then the no-port box of start-up";
 }
 
 TEST(PortDialog, ListsPresentPortsInOrderAndReadsTheNumber) {

@@ -28,8 +28,14 @@ TEST(TextToSingle, RefusesEverythingElseAndNamesTheText) {
     }
 }
 
-TEST(TextToSingle, RefusesAValueTooLargeForASingle) {
+TEST(TextToSingle, RefusesTooLargeAndRoundsTooSmallToZero) {
     EXPECT_FALSE(TextToSingle(std::string(50, '9')).Ok);
+    for (const std::string& text :
+         {"0." + std::string(45, '0') + "7", "-0." + std::string(60, '0') + "1"}) {
+        const SingleConversion c = TextToSingle(text);
+        EXPECT_TRUE(c.Ok) << text;
+        EXPECT_EQ(c.Value, 0.0f) << text;
+    }
 }
 
 TEST(TextToSingle, UsesThePointUnderACommaLocale) {

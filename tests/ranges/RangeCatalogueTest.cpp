@@ -19,7 +19,7 @@ struct FormatCase {
 
 class FormatNumberTest : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(FormatNumberTest, ReadsAsAPersonRoundsIt) {
+TEST_P(FormatNumberTest, RoundsTheExactValueHalfAwayFromZero) {
     const FormatCase& c = GetParam();
     EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected);
 }
@@ -28,12 +28,15 @@ INSTANTIATE_TEST_SUITE_P(
     Patterns, FormatNumberTest,
     ::testing::Values(FormatCase{312.0f, "0.0", "312.0"}, FormatCase{0.0f, "0.000", "0.000"},
                       FormatCase{1.25f, "0.000", "1.250"}, FormatCase{0.0625f, "0.000", "0.063"},
-                      FormatCase{-0.0625f, "0.000", "-0.063"}, FormatCase{2.675f, "0.00", "2.68"},
+                      FormatCase{-0.0625f, "0.000", "-0.063"}, FormatCase{2.675f, "0.00", "2.67"},
                       FormatCase{-12.34f, "0.0", "-12.3"}, FormatCase{-0.0004f, "0.000", "0.000"},
                       FormatCase{-0.0f, "0.0", "0.0"}, FormatCase{0.25f, "0.0", "0.3"},
                       FormatCase{9.9996f, "0.000", "10.000"},
                       FormatCase{-9.998f, "0.000", "-9.998"}, FormatCase{0.5f, "0", "1"},
-                      FormatCase{123456.0f, "0.0", "123456.0"}));
+                      FormatCase{123456.0f, "0.0", "123456.0"},
+                      // 0.35f is 0.3499999940..., 12.45f is 12.4499998..., 2.0005f 2.00049996...
+                      FormatCase{0.35f, "0.0", "0.3"}, FormatCase{12.45f, "0.0", "12.4"},
+                      FormatCase{2.0005f, "0.000", "2.000"}));
 
 TEST(FormatNumber, IgnoresTheProcessLocale) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
@@ -75,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutputCase{0, 100, 300, 0, "-20.000 V"}, // not clamped
         OutputCase{0, 300, 100, 200, "0.000 V"}, // negative slope
         OutputCase{0, 1000, 61000, 46000, "5.000 V"}, OutputCase{1, 1000, 61000, 16000, "5.000 mA"},
-        OutputCase{0, 500, 500, 500, "N/A"}, // no slope: no division
+        OutputCase{1, 0, 8000, 1, "0.002 mA"}, // 0.0025 as a single is 0.00249999...
+        OutputCase{0, 500, 500, 500, "N/A"},   // no slope: no division
         OutputCase{0, 500, 500, 9, "N/A"}, OutputCase{2, 0, 100, 50, "N/A"}, // outside the table
         OutputCase{255, 0, 100, 50, "N/A"}));
 

@@ -2,6 +2,8 @@
 
 #include <QSignalSpy>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
@@ -182,6 +184,38 @@ TEST_F(ComPortOnPty, ReportsDeviceLossOnceAndStaysIdle) {
     EXPECT_EQ(lost.count(), 1);
     EXPECT_LT(cpuMs(after) - cpuMs(before), 150.0) << "the event loop spins after the loss";
     EXPECT_TRUE(Packets.empty());
+}
+
+TEST_F(ComPortOnPty, ASecondReaderIsNoLossButAHangUpIs) {
+    // Opened before the tool took the line, as ModemManager's probe or a root shell's cat.
+    const int other = open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    OpenPort();
+    QSignalSpy lost(&Port, &ComPort::DeviceLost);
+    const pid_t reader = fork();
+    if (reader == 0) {
+        char sink[64];
+        for (;;) {
+            (void)!read(other, sink, sizeof sink);
+        }
+    }
+    close(other);
+    // Each byte wakes the port, and the other reader takes it first: the reads find nothing.
+    for (int i = 0; i < 300; ++i) {
+        Pty.Write({0x41});
+        ProcessEventsFor(2);
+    }
+    kill(reader, SIGKILL);
+    waitpid(reader, nullptr, 0);
+    EXPECT_TRUE(lost.isEmpty());
+    ASSERT_TRUE(Port.Open());
+    QByteArray heard;
+    QObject::connect(&Port, &ComPort::DataReceived, [&](const QByteArray& b) { heard += b; });
+    Pty.Write({0x42, 0x43});
+    EXPECT_TRUE(WaitUntil([&] { return heard.endsWith("BC"); })) << "the port stopped listening";
+    Pty.CloseMaster();
+    EXPECT_TRUE(WaitUntil([&] { return !lost.isEmpty(); }));
+    EXPECT_FALSE(Port.Open());
 }
 
 TEST_F(ComPortOnPty, LampsLightOnTrafficForAtLeastATick) {

@@ -1,6 +1,7 @@
 #include "ModuleServer.h"
 
 #include "Catalogue.h"
+#include "PortNamespace.h"
 #include "Protocol.h"
 
 #include <cerrno>
@@ -31,11 +32,6 @@ bool IsInputRecord(std::uint8_t code) {
 }
 bool IsOutputRecord(std::uint8_t code) {
     return code >= 17 && code <= 23;
-}
-
-std::filesystem::path DefaultLinkFolder() {
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : "/tmp") / ".zentrix" / "ports";
 }
 
 } // namespace
@@ -92,7 +88,7 @@ bool ModuleServer::Start() {
     DevicePath_ = name;
 
     namespace fs = std::filesystem;
-    const fs::path folder = Options_.LinkFolder.empty() ? DefaultLinkFolder() : Options_.LinkFolder;
+    const fs::path folder = Options_.LinkFolder.empty() ? UserLinkFolder() : Options_.LinkFolder;
     std::error_code ec;
     if (!fs::exists(folder)) {
         fs::create_directories(folder, ec);

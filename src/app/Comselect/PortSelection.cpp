@@ -2,6 +2,7 @@
 #include "TfrmComSelect.h"
 #include "TfrmMain.h"
 
+#include <cstdio>
 #include <memory>
 
 namespace zx {
@@ -20,7 +21,27 @@ int TfrmMain::RunPortDialog(int& PortNumber) {
     return result;
 }
 
+void TfrmMain::TellRefusedLinkFolder() {
+    if (LinkFolderTold_) {
+        return;
+    }
+    LinkFolderTold_ = true;
+    const auto problem = Ports().TrustProblem();
+    if (!problem) {
+        return;
+    }
+    // Said, never skipped in silence: a technician's "com5" link would otherwise quietly give
+    // way to the on-board UART of the built-in table.
+    const std::string said = "The port links in " + Ports().LinkFolder().string() +
+                             " are not used: " + problem->Text() +
+                             ". Until then, COM numbers follow the built-in table (COM1-16 "
+                             "/dev/ttyS0-15, COM17-32 /dev/ttyUSB0-15, COM33-48 /dev/ttyACM0-15).";
+    std::fprintf(stderr, "zentrix: %s\n", said.c_str());
+    Prompts_.Information(this, QString::fromStdString(said));
+}
+
 bool TfrmMain::SelectPort() {
+    TellRefusedLinkFolder();
     int portNumber = 0;
     if (RunPortDialog(portNumber) != TfrmComSelect::mrOk) {
         return false;

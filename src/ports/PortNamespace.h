@@ -1,0 +1,66 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace zx {
+
+// The user's home: $HOME when it is an absolute path to an existing folder, else the password
+// database's entry (which may not exist). Empty when neither names one. The tool and the virtual
+// module must agree on it, or the port a module announces is never listed.
+std::filesystem::path UserHome();
+
+// ~/.zentrix/ports of the user running the program; empty without a home.
+std::filesystem::path UserLinkFolder();
+
+// Why a link folder cannot be trusted with port links.
+struct FolderProblem {
+    std::filesystem::path Folder; // the folder that fails
+    std::string Reason;           // "can be written by others (mode 0777)"
+    std::string Fix;              // "chmod 700 /home/ann/.zentrix"
+    std::string Text() const;     // all three in one sentence
+};
+
+// A link folder is trusted when every existing folder from the home down to it belongs to the
+// user (or root) and nobody else can write to it; for a folder outside the home the walk starts
+// at the root, and a folder of root's with the sticky bit (/tmp) may stand above it. Otherwise a
+// stranger could plant a link that routes the technician's COM number to another device. Folders
+// that do not exist are passed over: there is nothing in them to trust.
+std::optional<FolderProblem> LinkFolderProblem(const std::filesystem::path& folder);
+
+// Where COM numbers point on Linux. COMn is first the link "comN" in the link folder, honoured
+// only while that folder is trusted; otherwise the built-in table: COM1-16 /dev/ttyS0-15,
+// COM17-32 /dev/ttyUSB0-15, COM33-48 /dev/ttyACM0-15. COM49 and COM50 exist only as links.
+class PortNamespace {
+public:
+    static constexpr int HighestComNumber = 50;
+
+    explicit PortNamespace(std::filesystem::path linkFolder);
+    static PortNamespace ForCurrentUser() { return PortNamespace(UserLinkFolder()); }
+
+    const std::filesystem::path& LinkFolder() const { return LinkFolder_; }
+    // The folder exists and passes the trust check.
+    bool LinkFolderTrusted() const;
+    // Why the existing link folder is refused; nullopt when it is trusted or absent.
+    std::optional<FolderProblem> TrustProblem() const;
+
+    // The device path of COMn, or an empty string when the number has none.
+    std::string DevicePath(int comNumber) const;
+    // The built-in table alone; empty for COM49, COM50 and numbers outside 1..50.
+    static std::string TableDevice(int comNumber);
+
+private:
+    std::filesystem::path LinkFolder_;
+};
+
+// Whether a device node can be a COM port: a character device that is a terminal line, not one
+// of the aliases /dev/tty and /dev/console nor the pseudo-terminal multiplexer /dev/ptmx.
+bool IsLineNode(mode_t mode, dev_t device);
+
+// Whether COMn is present: a terminal line that opens, or one that is busy, locked or not
+// permitted. Links to anything else (/dev/null, a file, a FIFO) are not ports. COM0 never is.
+bool PortAvailable(const PortNamespace& ports, int comNumber);
+
+} // namespace zx

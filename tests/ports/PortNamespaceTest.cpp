@@ -1,0 +1,147 @@
+#include "PortNamespace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <pty.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A private folder under /tmp, removed again; HOME is restored after each test.
+class PortNamespaceTest : public ::testing::Test {
+protected:
+    PortNamespaceTest() {
+        char folder[] = "/tmp/zx-ns-XXXXXX";
+        Folder = mkdtemp(folder);
+        if (const char* home = std::getenv("HOME")) {
+            SavedHome = home;
+        }
+    }
+    ~PortNamespaceTest() override {
+        setenv("HOME", SavedHome.c_str(), 1);
+        std::error_code ec;
+        fs::permissions(Folder, fs::perms::owner_all, ec);
+        fs::remove_all(Folder, ec);
+    }
+    // A home with ~/.zentrix/ports, all 0700.
+    fs::path MakeHome() {
+        const fs::path home = Folder / "home";
+        fs::create_directories(home / ".zentrix" / "ports");
+        for (const fs::path& f : {home, home / ".zentrix", home / ".zentrix" / "ports"}) {
+            chmod(f.c_str(), 0700);
+        }
+        setenv("HOME", home.c_str(), 1);
+        return home;
+    }
+
+    fs::path Folder;
+    std::string SavedHome;
+};
+
+TEST(PortTable, MapsTheBuiltInTable) {
+    const PortNamespace ports("/nonexistent/zx-ports");
+    const std::pair<int, const char*> rows[] = {{1, "/dev/ttyS0"},
+                                                {16, "/dev/ttyS15"},
+                                                {17, "/dev/ttyUSB0"},
+                                                {32, "/dev/ttyUSB15"},
+                                                {33, "/dev/ttyACM0"},
+                                                {48, "/dev/ttyACM15"},
+                                                {49, ""},
+                                                {50, ""},
+                                                {0, ""},
+                                                {51, ""}};
+    for (const auto& [number, device] : rows) {
+        EXPECT_EQ(ports.DevicePath(number), device) << "COM" << number;
+    }
+}
+
+TEST_F(PortNamespaceTest, TheHomeRuleTakesHomeOnlyWhenItNamesAnExistingFolder) {
+    const passwd* pw = getpwuid(geteuid());
+    ASSERT_NE(pw, nullptr);
+    const fs::path database = pw->pw_dir;
+    setenv("HOME", Folder.c_str(), 1);
+    EXPECT_EQ(UserHome(), Folder);
+    EXPECT_EQ(UserLinkFolder(), Folder / ".zentrix" / "ports");
+    for (const char* home : {"", "relative/home", "/nonexistent/zx-home"}) {
+        setenv("HOME", home, 1);
+        EXPECT_EQ(UserHome(), database) << "HOME=" << home;
+    }
+    unsetenv("HOME");
+    EXPECT_EQ(UserHome(), database);
+}
+
+TEST_F(PortNamespaceTest, EveryFolderFromTheHomeDownMustBeTheUsers) {
+    const fs::path home = MakeHome();
+    const fs::path links = home / ".zentrix" / "ports";
+    fs::create_symlink("/dev/ttyUSB0", links / "com5");
+    const PortNamespace ports(links);
+    ASSERT_TRUE(ports.LinkFolderTrusted());
+    EXPECT_EQ(ports.DevicePath(5), (links / "com5").string());
+
+    // A writable folder anywhere on the way lets a stranger swap the links.
+    for (const fs::path& weak : {home, home / ".zentrix", links}) {
+        chmod(weak.c_str(), 0777);
+        EXPECT_FALSE(ports.LinkFolderTrusted()) << weak;
+        EXPECT_EQ(ports.DevicePath(5), "/dev/ttyS4");
+        const auto problem = ports.TrustProblem();
+        ASSERT_TRUE(problem);
+        EXPECT_EQ(problem->Folder, weak);
+        EXPECT_EQ(problem->Text(), weak.string() + " can be written by others (mode 0777). Fix: " +
+                                       (weak == home ? "chmod go-w " : "chmod 700 ") +
+                                       weak.string());
+        chmod(weak.c_str(), 0700);
+    }
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(links.c_str(), 65534, 65534), 0);
+        EXPECT_NE(ports.TrustProblem()->Reason.find("belongs to user"), std::string::npos);
+        ASSERT_EQ(chown(links.c_str(), 0, 0), 0);
+    }
+    // A folder on the way that is a link could be swapped under us.
+    fs::rename(home / ".zentrix", home / "real");
+    fs::create_directory_symlink(home / "real", home / ".zentrix");
+    EXPECT_EQ(ports.TrustProblem()->Reason, "is a symbolic link, not a folder");
+    // Nothing to say where there is no folder.
+    EXPECT_FALSE(PortNamespace(home / "none" / "ports").TrustProblem());
+}
+
+TEST_F(PortNamespaceTest, OnlyTerminalLinesArePorts) {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    chmod(Folder.c_str(), 0700);
+    mkfifo((Folder / "fifo").c_str(), 0600);
+    close(creat((Folder / "file").c_str(), 0600));
+    fs::create_symlink("/dev/null", Folder / "null");
+    const std::pair<int, fs::path> links[] = {{1, name},
+                                              {2, "/dev/null"},
+                                              {3, "/dev/zero"},
+                                              {4, Folder / "file"},
+                                              {5, Folder / "fifo"},
+                                              {6, "/dev/ptmx"},
+                                              {7, Folder / "null"}, // a chain to /dev/null
+                                              {8, "/dev/zx-gone"},
+                                              {9, "/dev/tty"}};
+    for (const auto& [number, target] : links) {
+        fs::create_symlink(target, Folder / ("com" + std::to_string(number)));
+    }
+    const PortNamespace ports(Folder);
+    EXPECT_TRUE(PortAvailable(ports, 1));
+    for (int n = 2; n <= 9; ++n) {
+        EXPECT_FALSE(PortAvailable(ports, n)) << "COM" << n;
+    }
+    EXPECT_FALSE(PortAvailable(ports, 0));
+    EXPECT_FALSE(PortAvailable(ports, 49));
+    close(master);
+    close(slave);
+}
+
+} // namespace
+} // namespace zx::test
