@@ -1,11 +1,14 @@
 #include "Catalogue.h"
+#include "LinkClaim.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -13,6 +16,7 @@ namespace zx::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
 
 Bytes Frame(void (*build)(FrameCodec&)) {
     FrameCodec c;
@@ -42,18 +46,132 @@ TEST(ModuleSimProcess, RegistersItsLinkAndRemovesItOnTerm) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
-TEST(ModuleSimProcess, NeverReplacesALinkThatIsNotItsOwn) {
+// A run expected to end by itself: its exit status and what it said.
+struct Ended {
+    int Status = -1;
+    std::string Said;
+};
+Ended RunToEnd(const std::string& command) {
+    Ended ended;
+    FILE* pipe = popen(("timeout 10 " + command + " 2>&1").c_str(), "r");
+    char buffer[512];
+    for (std::size_t n; pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        ended.Said.append(buffer, n);
+    }
+    const int status = pipe != nullptr ? pclose(pipe) : -1;
+    ended.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ended;
+}
+
+std::string Sim(int com, const fs::path& folder) {
+    return SimBinary() + " --fast --com " + std::to_string(com) + " --link-folder " +
+           folder.string();
+}
+
+TEST(ModuleSimLinks, LiveAndOthersLinksStayAKilledModulesLinkIsReplaced) {
     SimProcess first({"--fast"}, 2);
-    const std::string command =
-        SimBinary() + " --com 2 --link-folder " + first.LinkFolder().string() + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[512] = {};
-    const std::size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-    const int status = pclose(pipe);
-    EXPECT_NE(WEXITSTATUS(status), 0);
-    EXPECT_NE(std::string(buffer, n).find("COM2 is taken"), std::string::npos);
-    EXPECT_EQ(std::filesystem::read_symlink(first.LinkFolder() / "com2"), first.DevicePath());
+    const fs::path folder = first.LinkFolder();
+    const Ended live = RunToEnd(Sim(2, folder));
+    EXPECT_EQ(live.Status, 2);
+    EXPECT_NE(live.Said.find("COM2 is taken"), std::string::npos) << live.Said;
+    EXPECT_EQ(fs::read_symlink(folder / "com2"), first.DevicePath());
+
+    first.Kill(); // its link and lock stay behind
+    ASSERT_TRUE(fs::is_symlink(folder / "com2"));
+    SimProcess second({"--fast"}, 2, folder);
+    EXPECT_EQ(fs::read_symlink(folder / "com2"), second.DevicePath());
+
+    fs::create_symlink("/dev/ttyUSB0", folder / "com3"); // a technician's own link
+    const Ended others = RunToEnd(Sim(3, folder));
+    EXPECT_EQ(others.Status, 2);
+    EXPECT_NE(others.Said.find("points to /dev/ttyUSB0"), std::string::npos) << others.Said;
+    EXPECT_EQ(fs::read_symlink(folder / "com3"), "/dev/ttyUSB0");
+
+    // A pseudo-terminal that was free can be named only by links that outlived their module.
+    fs::create_symlink("/dev/pts/zx-test", folder / "com8");
+    fs::create_symlink("/dev/pts/zx-test", folder / "com9");
+    EXPECT_EQ(sim::RemoveLinksTo(folder, "/dev/pts/zx-test").size(), 2u);
+    EXPECT_TRUE(fs::is_symlink(folder / "com3"));
+}
+
+TEST(ModuleSimLinks, FoldersKeepTheirModeAndUntrustedOrReadOnlyOnesAreNamed) {
+    char folderTemplate[] = "/tmp/zx-folders-XXXXXX";
+    const fs::path root = mkdtemp(folderTemplate);
+    const fs::path shared = root / "shared";
+    fs::create_directory(shared);
+    chmod(shared.c_str(), 0755);
+    const auto mode = [](const fs::path& p) {
+        struct stat st {};
+        stat(p.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    {
+        SimProcess sim({"--fast"}, 4, shared / "ports");
+        EXPECT_EQ(mode(shared), 0755u);
+        EXPECT_EQ(mode(shared / "ports"), 0700u);
+    }
+    chmod(shared.c_str(), 0777);
+    const Ended refused = RunToEnd(Sim(4, shared / "new" / "ports"));
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_NE(refused.Said.find(shared.string() +
+                                " can be written by others (mode 0777). Fix: "
+                                "chmod 700 " +
+                                shared.string()),
+              std::string::npos)
+        << refused.Said;
+    EXPECT_FALSE(fs::exists(shared / "new")) << "nothing left behind";
+    EXPECT_EQ(mode(shared), 0777u);
+
+    // A read-only home, in a mount namespace of the test's own.
+    const fs::path home = root / "home";
+    fs::create_directory(home);
+    const Ended readOnly =
+        RunToEnd("unshare -rm sh -c 'mount -t tmpfs -o ro,mode=755 none " + home.string() +
+                 " && HOME=" + home.string() + " exec " + SimBinary() + " --com 4'");
+    EXPECT_EQ(readOnly.Status, 2);
+    EXPECT_NE(readOnly.Said.find("cannot create the folder " + (home / ".zentrix").string() +
+                                 ": Read-only file system"),
+              std::string::npos)
+        << readOnly.Said;
+    fs::remove_all(root);
+}
+
+// CPU seconds and resident KiB of a process, from /proc.
+double CpuSeconds(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string field;
+    double ticks = 0;
+    for (int i = 1; i <= 15 && stat >> field; ++i) {
+        if (i >= 14) {
+            ticks += std::stod(field); // utime, stime
+        }
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+long ResidentKiB(int pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+TEST(ModuleSimAbuse, AToolThatNeverReadsCostsNoCpuAndBoundedMemory) {
+    SimProcess sim({"--fast", "--noise", "1000", "--quiet"});
+    RawLine line(sim.DevicePath());
+    Bytes requests;
+    for (int i = 0; i < 20000; ++i) {
+        requests.insert(requests.end(), {STX, cmdReadVersion, ETX});
+    }
+    line.Write(requests); // and never read: the answers cannot leave
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double before = CpuSeconds(sim.Pid());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LT(CpuSeconds(sim.Pid()) - before, 0.2) << "it spins while its output is blocked";
+    EXPECT_LT(ResidentKiB(sim.Pid()), 12 * 1024) << "its queue of answers grows without end";
+    EXPECT_TRUE(sim.Running());
 }
 
 TEST(ModuleSimProcess, AnswersEveryRequestAndKeepsItsState) {

@@ -19,12 +19,17 @@ std::string SimBinary() {
     return ZX_MODULE_SIM_PATH;
 }
 
-SimProcess::SimProcess(std::vector<std::string> arguments, int comNumber) {
+SimProcess::SimProcess(std::vector<std::string> arguments, int comNumber,
+                       std::filesystem::path folder)
+    : Folder_(std::move(folder)) {
     char folderTemplate[] = "/tmp/zx-sim-XXXXXX";
-    if (mkdtemp(folderTemplate) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    if (Folder_.empty()) {
+        if (mkdtemp(folderTemplate) == nullptr) {
+            throw std::runtime_error("mkdtemp failed");
+        }
+        Folder_ = folderTemplate;
+        OwnsFolder_ = true;
     }
-    Folder_ = folderTemplate;
     arguments.insert(arguments.begin(), {SimBinary(), "--com", std::to_string(comNumber),
                                          "--link-folder", Folder_.string()});
     int out[2];
@@ -73,7 +78,9 @@ SimProcess::~SimProcess() {
         close(StderrFd_);
     }
     std::error_code ec;
-    std::filesystem::remove_all(Folder_, ec);
+    if (OwnsFolder_) {
+        std::filesystem::remove_all(Folder_, ec);
+    }
 }
 
 const std::string& SimProcess::ErrorOutput() {
@@ -82,6 +89,14 @@ const std::string& SimProcess::ErrorOutput() {
         Stderr_.append(buffer, static_cast<std::size_t>(n));
     }
     return Stderr_;
+}
+
+void SimProcess::Kill() {
+    if (Pid_ > 0) {
+        kill(Pid_, SIGKILL);
+        waitpid(Pid_, nullptr, 0);
+        Pid_ = -1;
+    }
 }
 
 bool SimProcess::Running() {

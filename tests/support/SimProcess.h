@@ -8,10 +8,11 @@
 namespace zx::test {
 
 // The virtual module as a child process owned by a test, registered as COMn in a private link
-// folder. Stopped with SIGTERM when the object goes.
+// folder (or in the given one, which it then leaves). Stopped with SIGTERM when the object goes.
 class SimProcess {
 public:
-    explicit SimProcess(std::vector<std::string> arguments = {"--fast"}, int comNumber = 1);
+    explicit SimProcess(std::vector<std::string> arguments = {"--fast"}, int comNumber = 1,
+                        std::filesystem::path folder = {});
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
@@ -21,7 +22,10 @@ public:
     const std::string& ErrorOutput();
     // Sends SIGTERM and waits; returns the exit status.
     int Stop();
+    // Ends it as SIGKILL would, leaving its link and lock behind.
+    void Kill();
     bool Running();
+    int Pid() const { return Pid_; }
 
 private:
     std::filesystem::path Folder_;
@@ -29,6 +33,7 @@ private:
     std::string Stderr_;
     int StderrFd_ = -1;
     int Pid_ = -1;
+    bool OwnsFolder_ = false;
 };
 
 // A plain raw client of the device, to talk to the module without the tool.

@@ -1,7 +1,6 @@
 #include "ModuleServer.h"
 
 #include "Catalogue.h"
-#include "PortNamespace.h"
 #include "Protocol.h"
 
 #include <cerrno>
@@ -11,7 +10,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,10 +35,10 @@ bool IsOutputRecord(std::uint8_t code) {
 } // namespace
 
 ModuleServer::ModuleServer(ServerOptions options, ModuleModel& model)
-    : Options_(std::move(options)), Model_(model) {}
+    : Options_(std::move(options)), Model_(model), Link_(Options_.LinkFolder, Options_.ComNumber) {}
 
 ModuleServer::~ModuleServer() {
-    RemoveLink();
+    Link_.Release();
     if (Master_ >= 0) {
         close(Master_);
     }
@@ -55,7 +53,7 @@ void ModuleServer::RequestStop() {
 
 bool ModuleServer::Start() {
     // Ctrl+C and SIGTERM only set a flag, from before the link exists, so that the link is
-    // always removed again; they are held back except while the server waits for input.
+    // always removed again; they are held back except while the server waits.
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigaction(SIGINT, &action, nullptr);
@@ -70,7 +68,7 @@ bool ModuleServer::Start() {
 
     char name[256] = {};
     if (openpty(&Master_, &Slave_, name, nullptr, nullptr) != 0) {
-        Error_ = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+        Error_ = std::string("cannot open a pseudo-terminal (/dev/ptmx): ") + std::strerror(errno);
         return false;
     }
     // Raw from the start, so that a program writing to the device before it sets the line up
@@ -87,58 +85,24 @@ bool ModuleServer::Start() {
     fcntl(Slave_, F_SETFD, FD_CLOEXEC);
     DevicePath_ = name;
 
-    namespace fs = std::filesystem;
-    const fs::path folder = Options_.LinkFolder.empty() ? UserLinkFolder() : Options_.LinkFolder;
-    std::error_code ec;
-    if (!fs::exists(folder)) {
-        fs::create_directories(folder, ec);
-        // The tool honours the folder only when nobody else can write to it.
-        chmod(folder.parent_path().c_str(), 0700);
-        chmod(folder.c_str(), 0700);
-    }
-    LinkPath_ = folder / ("com" + std::to_string(Options_.ComNumber));
-    struct stat st {};
-    if (lstat(LinkPath_.c_str(), &st) == 0) {
-        // Only a link a killed virtual module left behind (into /dev/pts, its pseudo-terminal
-        // gone) may be replaced; anything else belongs to someone.
-        const bool link = S_ISLNK(st.st_mode);
-        const fs::path target = link ? fs::read_symlink(LinkPath_, ec) : fs::path();
-        const bool stale =
-            link && target.string().rfind("/dev/pts/", 0) == 0 && !fs::exists(target, ec);
-        if (!stale) {
-            Error_ = "COM" + std::to_string(Options_.ComNumber) +
-                     " is taken: " + LinkPath_.string() +
-                     (link ? " points to " + target.string() : " exists") +
-                     ". Remove it or choose another number with --com.";
-            LinkPath_.clear();
-            return false;
-        }
-        fs::remove(LinkPath_, ec);
-    }
-    fs::create_symlink(DevicePath_, LinkPath_, ec);
-    if (ec) {
-        Error_ = "cannot create " + LinkPath_.string() + ": " + ec.message();
-        LinkPath_.clear();
+    if (!Link_.Claim(DevicePath_)) {
+        Error_ = Link_.Error();
         return false;
     }
-    OwnLink_ = true;
+    for (const std::string& note : Link_.Notes()) {
+        std::fprintf(stderr, "zentrix-module-sim: %s\n", note.c_str());
+    }
     return true;
-}
-
-void ModuleServer::RemoveLink() {
-    if (!OwnLink_) {
-        return;
-    }
-    std::error_code ec;
-    // Remove it only while it still points at this module's device.
-    if (std::filesystem::read_symlink(LinkPath_, ec) == DevicePath_) {
-        std::filesystem::remove(LinkPath_, ec);
-    }
-    OwnLink_ = false;
 }
 
 double ModuleServer::Seconds() const {
     return std::chrono::duration<double>(Clock::now() - Start_).count();
+}
+
+void ModuleServer::Trace(const std::string& line) const {
+    if (Options_.Trace) {
+        std::fprintf(stderr, "[%10.3f ms] -- %s\n", Seconds() * 1000.0, line.c_str());
+    }
 }
 
 void ModuleServer::TraceFrame(const char* direction, const std::vector<std::uint8_t>& frame,
@@ -166,23 +130,27 @@ void ModuleServer::Run() {
         if (Unplugged_) {
             break;
         }
-        std::optional<Clock::time_point> wake;
-        if (!Out_.empty()) {
-            wake = std::max(Out_.front().Due, LineFree_);
-        }
+        // With answers waiting, wake when the next one is due, or, while the tool does not
+        // read, when the pseudo-terminal takes bytes again. Idle, wait for input alone.
+        pollfd p{Master_, POLLIN, 0};
         timespec timeout{};
         timespec* timeoutPtr = nullptr;
-        if (wake) {
-            const auto left = std::max(Clock::duration::zero(), *wake - Clock::now());
+        if (!Out_.empty() && Blocked_) {
+            p.events |= POLLOUT;
+        } else if (!Out_.empty()) {
+            const auto wake = std::max(Out_.front().Due, LineFree_);
+            const auto left = std::max(Clock::duration::zero(), wake - Clock::now());
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
             timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
             timeoutPtr = &timeout;
         }
-        pollfd p{Master_, POLLIN, 0};
         // Signals are let through only while waiting here, so none is lost between the check
         // of StopRequested and the wait.
         const int ready = ppoll(&p, 1, timeoutPtr, &waitMask);
+        if (ready > 0 && (p.revents & POLLOUT) != 0) {
+            Blocked_ = false;
+        }
         if (ready > 0 && (p.revents & POLLIN) != 0) {
             const ssize_t n = read(Master_, buffer, sizeof buffer);
             if (n > 0) {
@@ -191,7 +159,7 @@ void ModuleServer::Run() {
         }
     }
     sigprocmask(SIG_SETMASK, &waitMask, nullptr);
-    RemoveLink();
+    Link_.Release();
 }
 
 void ModuleServer::OnBytes(const std::uint8_t* data, std::size_t size) {
@@ -231,17 +199,12 @@ void ModuleServer::OnRequest(const Body& request) {
     }
     const std::uint8_t code = request.empty() ? 0 : request[0];
     if (f.Silent.Contains(code)) {
-        if (Options_.Trace) {
-            std::fprintf(stderr, "[%10.3f ms] -- silent on purpose\n", Seconds() * 1000.0);
-        }
+        Trace("silent on purpose");
         return;
     }
     std::optional<Body> answer = Model_.Handle(request, Seconds());
     if (!answer) {
-        if (Options_.Trace) {
-            std::fprintf(stderr, "[%10.3f ms] -- no answer: not a request of the catalogue\n",
-                         Seconds() * 1000.0);
-        }
+        Trace("no answer: not a request of the catalogue");
         return;
     }
     Body& body = *answer;
@@ -277,6 +240,14 @@ void ModuleServer::OnRequest(const Body& request) {
 
 void ModuleServer::Queue(Body body, std::uint8_t requestCode, std::chrono::milliseconds delay) {
     const Faults& f = Options_.Faults;
+    const std::size_t size = static_cast<std::size_t>(f.NoiseBytes) + 2 * body.size() + 2;
+    if (!Out_.empty() && QueuedBytes_ + size > MaxQueuedBytes) {
+        const CommandInfo* info = FindCommand(requestCode);
+        Trace("answer to " + std::string(info != nullptr ? info->Name : "a request") +
+              " dropped: " + std::to_string(QueuedBytes_) +
+              " bytes already wait for the tool to read them");
+        return;
+    }
     Outgoing out{Clock::now() + delay, {}};
     for (int i = 0; i < f.NoiseBytes; ++i) {
         std::uint8_t b = static_cast<std::uint8_t>(Random_() & 0xFF);
@@ -288,49 +259,48 @@ void ModuleServer::Queue(Body body, std::uint8_t requestCode, std::chrono::milli
     }
     TraceFrame("tx", frame, requestCode);
     out.Bytes.insert(out.Bytes.end(), frame.begin(), frame.end());
+    QueuedBytes_ += out.Bytes.size();
     Out_.push_back(std::move(out));
 }
 
 void ModuleServer::Pump() {
-    while (!Out_.empty()) {
+    while (!Out_.empty() && !Blocked_) {
         Outgoing& out = Out_.front();
         const auto now = Clock::now();
         if (out.Due > now) {
             return;
         }
-        if (Options_.Fast) {
-            const ssize_t n = write(Master_, out.Bytes.data(), out.Bytes.size());
-            if (n < 0) {
-                return; // the tool is not reading; try again later
-            }
-            out.Bytes.erase(out.Bytes.begin(), out.Bytes.begin() + n);
-        } else {
+        std::size_t chunk = out.Bytes.size();
+        if (!Options_.Fast) {
             // A pseudo-terminal does not pace bytes: the module's line rate is ours to keep.
             LineFree_ = std::max(LineFree_, out.Due);
             if (LineFree_ + ByteTime < now) {
                 LineFree_ = now; // the line was idle: start pacing from now
             }
-            while (!out.Bytes.empty() && LineFree_ <= Clock::now()) {
-                if (write(Master_, out.Bytes.data(), 1) != 1) {
-                    return;
-                }
-                out.Bytes.erase(out.Bytes.begin());
-                LineFree_ += std::chrono::duration_cast<Clock::duration>(ByteTime);
+            if (LineFree_ > now) {
+                return;
             }
+            chunk = 1;
         }
-        if (!out.Bytes.empty()) {
+        const ssize_t n = write(Master_, out.Bytes.data(), chunk);
+        if (n <= 0) {
+            Blocked_ = true; // the tool is not reading: wait until it does
             return;
         }
-        Out_.pop_front();
+        out.Bytes.erase(out.Bytes.begin(), out.Bytes.begin() + n);
+        QueuedBytes_ -= static_cast<std::size_t>(n);
+        if (!Options_.Fast) {
+            LineFree_ += std::chrono::duration_cast<Clock::duration>(ByteTime);
+        }
+        if (out.Bytes.empty()) {
+            Out_.pop_front();
+        }
     }
 }
 
 void ModuleServer::Unplug() {
-    if (Options_.Trace) {
-        std::fprintf(stderr, "[%10.3f ms] -- unplugged after %d requests\n", Seconds() * 1000.0,
-                     Requests_);
-    }
-    RemoveLink();
+    Trace("unplugged after " + std::to_string(Requests_) + " requests");
+    Link_.Release();
     close(Master_);
     close(Slave_);
     Master_ = -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Faults.h"
+#include "LinkClaim.h"
 #include "ModuleModel.h"
 
 #include <chrono>
@@ -26,6 +27,11 @@ struct ServerOptions {
 // Serves the module protocol on a pseudo-terminal and names it COMn with a link.
 class ModuleServer {
 public:
+    // Answers waiting for the tool to read are bounded: a real module's UART holds a few bytes,
+    // and a tool that never reads must not make this program grow without end. Past this, whole
+    // answers are dropped (one answer alone may be longer, so that --noise still works).
+    static constexpr std::size_t MaxQueuedBytes = 64 * 1024;
+
     ModuleServer(ServerOptions options, ModuleModel& model);
     ~ModuleServer();
 
@@ -36,7 +42,7 @@ public:
     static void RequestStop();
 
     const std::string& DevicePath() const { return DevicePath_; }
-    const std::filesystem::path& LinkPath() const { return LinkPath_; }
+    const std::filesystem::path& LinkPath() const { return Link_.LinkPath(); }
     const std::string& Error() const { return Error_; }
 
 private:
@@ -51,7 +57,7 @@ private:
     void Queue(Body body, std::uint8_t requestCode, std::chrono::milliseconds delay);
     void Pump();
     void Unplug();
-    void RemoveLink();
+    void Trace(const std::string& line) const;
     void TraceFrame(const char* direction, const std::vector<std::uint8_t>& frame,
                     std::uint8_t code);
     double Seconds() const;
@@ -61,8 +67,7 @@ private:
     int Master_ = -1;
     int Slave_ = -1;
     std::string DevicePath_;
-    std::filesystem::path LinkPath_;
-    bool OwnLink_ = false;
+    LinkClaim Link_;
     std::string Error_;
     Clock::time_point Start_ = Clock::now();
 
@@ -72,6 +77,9 @@ private:
     int Requests_ = 0;
 
     std::deque<Outgoing> Out_;
+    std::size_t QueuedBytes_ = 0;
+    // The pseudo-terminal took no more: wait until it is writable instead of polling for it.
+    bool Blocked_ = false;
     Clock::time_point LineFree_ = Clock::now();
     std::mt19937 Random_{7};
     bool Unplugged_ = false;

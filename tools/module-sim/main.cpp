@@ -18,10 +18,22 @@ Plays a Zentrix signal-conditioning module on a pseudo-terminal, registers it as
 then removes the link. It prints the COM number and the device at start and traces every
 frame, in hex with a millisecond time stamp and the command's name, on standard error.
 
+The link is live while its module runs: the module holds a lock on comN.lock beside it.
+A link left by a killed module is stale; a new module replaces it, and first removes every
+link that names its own new pseudo-terminal. A live link, or a link that is not a virtual
+module's (a link to /dev/ttyUSB0), is never touched.
+The home is $HOME when it names an existing folder, else the user database's (the tool's
+rule); a missing home is never created. Missing link folders are created with mode 0700;
+existing folders keep their mode, and a folder the tool would not trust is refused.
+When the tool does not read, at most 64 KiB of answers wait; further answers are dropped
+whole, each drop traced. Setup failures name the path and the reason and exit with 2.
+
 Options:
-  --com N              register as COMN (1..50, default 1); an existing link that is not a
-                       stale one of a killed virtual module is never replaced
-  --link-folder DIR    the link folder (default ~/.zentrix/ports)
+  --com N              register as COMN (1..50, default 1); an existing link is replaced
+                       only when it is stale (see above)
+  --link-folder DIR    the link folder (default ~/.zentrix/ports); every folder from the
+                       home down (from / for a folder outside the home) must belong to you
+                       or root and be writable by nobody else
   --fast               answer at once, without processing delay or 9600-baud pacing
   --delay MS           processing delay before each answer (default 5)
   --sw1 PATTERN        DIP switch SW1, six 0/1 for levers 1..6 (default 010010: range +-10 V)
@@ -163,7 +175,7 @@ int main(int argc, char** argv) {
     zx::sim::ModuleServer server(options, model);
     if (!server.Start()) {
         std::fprintf(stderr, "zentrix-module-sim: %s\n", server.Error().c_str());
-        return 1;
+        return 2;
     }
     std::printf("COM%d %s %s\n", options.ComNumber, server.DevicePath().c_str(),
                 server.LinkPath().c_str());
