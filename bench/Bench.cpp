@@ -10,7 +10,6 @@
 #include "SystemDriverClock.h"
 #include "TfrmComSelect.h"
 #include "TfrmMain.h"
-#include "WindowSetup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -59,7 +58,10 @@ void RunFor(int ms) {
 // The window on a pseudo-terminal with the production clock, opened without its dialog.
 struct Tool {
     Tool() : Window(Clock, zx::PortNamespace(Pty.LinkFolder()), Prompts) {
-        zx::test::StartWithoutDialog(Window, 1);
+        Window.RunStartup([this] {
+            Window.OpenPort(1);
+            return true;
+        });
     }
     zx::test::PtyPair Pty;
     zx::SystemDriverClock Clock;
@@ -75,7 +77,7 @@ bool Latency() {
     module.PutRaw(zx::ETX);
     const std::vector<quint8> frame(module.TxBuffer.begin(),
                                     module.TxBuffer.begin() + module.TxLength);
-    tool.Window.DataPacket->SetEnabled(true);
+    tool.Pty.ReadAvailable(100); // the start-up's CAL/RUN query
 
     constexpr int Exchanges = 1000;
     std::vector<double> latencies;
@@ -86,6 +88,9 @@ bool Latency() {
         const int fd = tool.Pty.Master();
         std::uint8_t buffer[256];
         for (int i = 0; i < Exchanges + 20; ++i) {
+            // Each answer 7 follows a programming request of the tool's own.
+            QMetaObject::invokeMethod(
+                &tool.Window, [&] { tool.Window.ToolkitVersionDue = true; }, Qt::QueuedConnection);
             tool.Pty.Write(frame);
             const auto sent = Clock::now();
             pollfd p{fd, POLLIN, 0};
@@ -201,7 +206,7 @@ bool Idle() {
     Usage tool{};
     {
         Tool t;
-        t.Window.QWidget::setVisible(true); // already set up: no start-up dialog
+        t.Window.show(); // already started: no port dialog
         RunFor(300);
         tool = Measure(10000);
     }

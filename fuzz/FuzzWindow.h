@@ -5,7 +5,6 @@
 #include "FakePrompts.h"
 #include "PtyPair.h"
 #include "TfrmMain.h"
-#include "WindowSetup.h"
 
 #include <QApplication>
 
@@ -23,7 +22,11 @@ struct FuzzWindow {
         static char* argv[] = {name, nullptr};
         App = std::make_unique<QApplication>(argc, argv);
         Window = std::make_unique<TfrmMain>(Clock, PortNamespace(Pty.LinkFolder()), Prompts);
-        test::StartWithoutDialog(*Window, 1);
+        Window->RunStartup([this] {
+            Window->OpenPort(1);
+            return true;
+        });
+        DrainLine();
     }
 
     // Throws away what the tool wrote, so that the line never fills up.

@@ -24,21 +24,28 @@ int main(int argc, char** argv) {
     zx::sim::ModuleModel model;
     int n = 0;
     for (int code : {1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23, 32, 33, 48, 51}) {
-        zx::sim::Body request{static_cast<std::uint8_t>(code), 5, 0, 0, 0x20, 0x41};
+        zx::Request request;
+        request.Code = static_cast<std::uint8_t>(code);
+        request.Range = 5;
+        request.FullScale = 10.0f;
         if (code == 32) {
-            const auto cal = model.Handle({32, 1}, 1.0); // into CAL: DAC writes answer too
-            (void)cal;
+            zx::Request cal;
+            cal.Code = 32;
+            cal.Value = 1;
+            (void)model.Handle(cal, 1.0); // into CAL: DAC writes answer too
         }
         const auto answer = model.Handle(request, 1.0);
         if (!answer) {
             continue;
         }
-        const auto frame = zx::EncodeFrame(answer->data(), answer->size());
-        const std::string body(frame.begin() + 1, frame.end() - 1);
-        Write(codec / ("answer-" + std::to_string(code)), body);
+        zx::FrameCodec sent;
+        answer->Encode(sent);
+        sent.PutRaw(zx::ETX);
+        const std::string frame(sent.TxBuffer.begin(), sent.TxBuffer.begin() + sent.TxLength);
+        Write(codec / ("answer-" + std::to_string(code)), frame.substr(1, frame.size() - 2));
         // State byte first: combo boxes enabled or not.
         Write(receive / ("answer-" + std::to_string(code)),
-              std::string(1, static_cast<char>(n++ % 4)) + std::string(frame.begin(), frame.end()));
+              std::string(1, static_cast<char>(n++ % 4)) + frame);
     }
     Write(receive / "two-frames", std::string("\x01\x41\x02\x04\x00\x03\x02\x21\x01\x03", 10));
     Write(requests / "typical",

@@ -6,6 +6,11 @@
 namespace zx {
 
 void TfrmMain::FormShow(QObject*) {
+    RunStartup([this] { return SelectPort(); });
+}
+
+void TfrmMain::RunStartup(const std::function<bool()>& selectPort) {
+    Shown_ = true; // once per run, whoever starts it
     FormReady = false;
 
     // The layout's mask wants a decimal point; the working mask makes it optional. The other
@@ -18,7 +23,7 @@ void TfrmMain::FormShow(QObject*) {
 
     setWindowTitle(MainTitle);
 
-    if (!SelectPort()) {
+    if (!selectPort()) {
         Prompts_.Beep();
         Prompts_.Information(
             this,

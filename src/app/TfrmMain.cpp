@@ -251,6 +251,8 @@ void TfrmMain::WireHandlers() {
     connect(ComPort, &ComPort::OnTriggerTimer, this,
             [this](quint16 handle) { ComPortTriggerTimer(ComPort, handle); });
     connect(ComPort, &ComPort::DeviceLost, this, &TfrmMain::ComPortDeviceLost);
+    // The port's triggers go with it; a handle of a closed port names nothing.
+    connect(ComPort, &ComPort::Closed, this, [this] { TimeoutTrigger = 0; });
     connect(DataPacket, &DataPacket::OnPacket, this,
             [this](const quint8* data, int size) { DataPacketPacket(DataPacket, data, size); });
     connect(LightControl, &LightControl::TxLitChanged, LedTx, &Lamp::SetLit);
@@ -261,7 +263,6 @@ void TfrmMain::setVisible(bool visible) {
     if (visible && !Shown_) {
         // The start-up sequence runs before the window reaches the screen: the port dialog and
         // the no-port box come first.
-        Shown_ = true;
         FormShow(this);
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->availableGeometry();

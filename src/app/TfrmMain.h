@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace zx {
@@ -86,6 +87,9 @@ public:
 
     // ---- Application shell -------------------------------------------------------------------
     void FormShow(QObject* Sender);
+    // The start-up sequence with its port step given: FormShow gives SelectPort, the port
+    // dialog; harnesses that drive the window without a dialog give their own opening.
+    void RunStartup(const std::function<bool()>& selectPort);
     void FormClose(QObject* Sender);
     bool SelectPort();
     // Once per run, before the port dialog: a link folder that is refused is said, with why

@@ -72,7 +72,7 @@ std::uint8_t ReadToolkitAck(FrameCodec& codec) {
     return codec.GetByte();
 }
 
-// ---- Writers (module side) ----------------------------------------------------------------
+// ---- Writers (the module's side) ----------------------------------------------------------------
 
 void WriteInputRangeStatus(FrameCodec& c, std::uint8_t code, const InputRangeStatus& r) {
     c.BeginRequest(code);
@@ -112,15 +112,15 @@ void WriteCalMode(FrameCodec& c, std::uint8_t code, std::uint8_t calMode) {
     c.PutByte(calMode);
 }
 
-void WriteVersionText(FrameCodec& c, std::string_view text) {
-    c.BeginRequest(cmdReadVersion);
+void WriteVersionText(FrameCodec& c, std::uint8_t code, std::string_view text) {
+    c.BeginRequest(code);
     for (std::size_t i = 0; i < VersionTextLength; ++i) {
-        c.PutByte(i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+        c.PutByte(i < text.size() ? static_cast<unsigned char>(text[i]) : ' ');
     }
 }
 
-void WriteToolkitAck(FrameCodec& c, std::uint8_t status) {
-    c.BeginRequest(cmdSetToolkitVersion);
+void WriteToolkitAck(FrameCodec& c, std::uint8_t code, std::uint8_t status) {
+    c.BeginRequest(code);
     c.PutByte(status);
 }
 
@@ -236,7 +236,59 @@ void BuildSetToolkitVersion(FrameCodec& c) {
     BuildWithByte(c, cmdSetToolkitVersion, ToolkitVersion);
 }
 
-// ---- Dispatch and command facts -----------------------------------------------------------
+// ---- The module's side of a request ------------------------------------------------------
+
+Request ReadRequest(FrameCodec& c) {
+    Request r;
+    r.Code = c.RxBuffer[0];
+    c.RxPos = 1;
+    switch (r.Code) {
+    case cmdCalInputZero:
+    case cmdReadActiveInput:
+    case cmdSelectInputRange:
+    case cmdReadActiveOutput:
+    case cmdSelectOutputRange:
+        r.Range = c.GetByte();
+        break;
+    case cmdCalInputFull:
+        r.Range = c.GetByte();
+        r.FullScale = c.GetSingle();
+        break;
+    case cmdSetOutputCode:
+        r.Range = c.GetByte();
+        r.DacCode = c.GetWord();
+        break;
+    case cmdProgramInputRange:
+        r.Range = c.GetByte();
+        r.Minimum = c.GetSingle();
+        r.Maximum = c.GetSingle();
+        break;
+    case cmdWriteOutputZero:
+    case cmdWriteOutputFull:
+        r.Range = c.GetByte();
+        r.DacCode = c.GetWord();
+        r.Minimum = c.GetSingle();
+        r.Maximum = c.GetSingle();
+        r.Invert = c.GetByte() != 0;
+        break;
+    case cmdProgramOutputRange:
+        r.Range = c.GetByte();
+        r.Minimum = c.GetSingle();
+        r.Maximum = c.GetSingle();
+        r.Invert = c.GetByte() != 0;
+        break;
+    case cmdSetCalMode:
+    case cmdQueryCalMode:
+    case cmdSetToolkitVersion:
+        r.Value = c.GetByte();
+        break;
+    default:
+        break;
+    }
+    return r;
+}
+
+// ---- Dispatch and names --------------------------------------------------------------------
 
 namespace {
 
@@ -262,36 +314,30 @@ constexpr std::array<ResponseKind, 256> MakeDispatchTable() {
 
 constexpr auto DispatchTable = MakeDispatchTable();
 
-using F = Field;
-constexpr CommandInfo Commands[] = {
-    {cmdCalInputZero, "cmdCalInputZero", "Calibrating input ZS...", {F::Byte}},
-    {cmdCalInputFull, "cmdCalInputFull", "Calibrating input FS...", {F::Byte, F::Single}},
-    {cmdReadActiveInput, "cmdReadActiveInput", "Reading active range...", {F::Byte}},
-    {cmdReadProgrammedInput, "cmdReadProgrammedInput", "Reading range...", {}},
-    {cmdClearInputCalFlags, "cmdClearInputCalFlags", "", {}},
-    {cmdSelectInputRange, "cmdSelectInputRange", "Changing input range...", {F::Byte}},
-    {cmdProgramInputRange,
-     "cmdProgramInputRange",
-     "Setting range...",
-     {F::Byte, F::Single, F::Single}},
-    {cmdSetOutputCode, "cmdSetOutputCode", "", {F::Byte, F::Word}},
-    {cmdWriteOutputZero,
-     "cmdWriteOutputZero",
-     "Writing DAC ZS...",
-     {F::Byte, F::Word, F::Single, F::Single, F::Byte}},
-    {cmdWriteOutputFull,
-     "cmdWriteOutputFull",
-     "Writing DAC FS...",
-     {F::Byte, F::Word, F::Single, F::Single, F::Byte}},
-    {cmdReadActiveOutput, "cmdReadActiveOutput", "Reading active range...", {F::Byte}},
-    {cmdReadProgrammedOutput, "cmdReadProgrammedOutput", "Reading range...", {}},
-    {cmdClearOutputCalFlags, "cmdClearOutputCalFlags", "", {}},
-    {cmdSelectOutputRange, "cmdSelectOutputRange", "Changing range...", {F::Byte}},
-    {cmdProgramOutputRange, "cmdProgramOutputRange", "", {F::Byte, F::Single, F::Single, F::Byte}},
-    {cmdSetCalMode, "cmdSetCalMode", "", {F::Byte}},
-    {cmdQueryCalMode, "cmdQueryCalMode", "", {F::Byte}},
-    {cmdReadVersion, "cmdReadVersion", "Reading version...", {}},
-    {cmdSetToolkitVersion, "cmdSetToolkitVersion", "Setting Toolkit version...", {F::Byte}},
+struct Named {
+    std::uint8_t Code;
+    std::string_view Name;
+};
+constexpr Named Names[] = {
+    {cmdCalInputZero, "cmdCalInputZero"},
+    {cmdCalInputFull, "cmdCalInputFull"},
+    {cmdReadActiveInput, "cmdReadActiveInput"},
+    {cmdReadProgrammedInput, "cmdReadProgrammedInput"},
+    {cmdClearInputCalFlags, "cmdClearInputCalFlags"},
+    {cmdSelectInputRange, "cmdSelectInputRange"},
+    {cmdProgramInputRange, "cmdProgramInputRange"},
+    {cmdSetOutputCode, "cmdSetOutputCode"},
+    {cmdWriteOutputZero, "cmdWriteOutputZero"},
+    {cmdWriteOutputFull, "cmdWriteOutputFull"},
+    {cmdReadActiveOutput, "cmdReadActiveOutput"},
+    {cmdReadProgrammedOutput, "cmdReadProgrammedOutput"},
+    {cmdClearOutputCalFlags, "cmdClearOutputCalFlags"},
+    {cmdSelectOutputRange, "cmdSelectOutputRange"},
+    {cmdProgramOutputRange, "cmdProgramOutputRange"},
+    {cmdSetCalMode, "cmdSetCalMode"},
+    {cmdQueryCalMode, "cmdQueryCalMode"},
+    {cmdReadVersion, "cmdReadVersion"},
+    {cmdSetToolkitVersion, "cmdSetToolkitVersion"},
 };
 
 } // namespace
@@ -300,67 +346,13 @@ ResponseKind DispatchKind(std::uint8_t code) {
     return DispatchTable[code];
 }
 
-const CommandInfo* FindCommand(std::uint8_t code) {
-    for (const CommandInfo& info : Commands) {
-        if (info.Code == code) {
-            return &info;
+std::string_view CommandName(std::uint8_t code) {
+    for (const Named& n : Names) {
+        if (n.Code == code) {
+            return n.Name;
         }
     }
-    return nullptr;
-}
-
-std::size_t PayloadLength(const CommandInfo& info) {
-    std::size_t length = 0;
-    for (Field field : info.Payload) {
-        switch (field) {
-        case Field::Byte:
-            length += 1;
-            break;
-        case Field::Word:
-            length += 2;
-            break;
-        case Field::Single:
-            length += 4;
-            break;
-        case Field::None:
-            break;
-        }
-    }
-    return length;
-}
-
-std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* body, std::size_t size) {
-    std::vector<std::uint8_t> frame;
-    frame.reserve(size * 2 + 2);
-    frame.push_back(STX);
-    for (std::size_t i = 0; i < size; ++i) {
-        const std::uint8_t b = body[i];
-        if (b == STX || b == ETX || b == DLE) {
-            frame.push_back(DLE);
-            frame.push_back(static_cast<std::uint8_t>(0xFF - b));
-        } else {
-            frame.push_back(b);
-        }
-    }
-    frame.push_back(ETX);
-    return frame;
-}
-
-std::vector<std::uint8_t> DecodeBody(const std::uint8_t* raw, std::size_t size) {
-    std::vector<std::uint8_t> body;
-    body.reserve(size);
-    bool escaped = false;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (escaped) {
-            body.push_back(static_cast<std::uint8_t>(0xFF - raw[i]));
-            escaped = false;
-        } else if (raw[i] == DLE) {
-            escaped = true;
-        } else {
-            body.push_back(raw[i]);
-        }
-    }
-    return body;
+    return {};
 }
 
 } // namespace zx

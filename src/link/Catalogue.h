@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zx {
 
@@ -24,6 +23,7 @@ struct InputRangeStatus {
     float TA = 0.0f;
     float TCAL = 0.0f;
     std::uint8_t CalMode = 0;
+    bool operator==(const InputRangeStatus&) const = default;
 };
 
 // Carried by responses 17..23: 29 bytes behind the code. The calibration flags are bytes here,
@@ -43,6 +43,7 @@ struct OutputRangeStatus {
     float TA = 0.0f;
     float TCAL = 0.0f;
     std::uint8_t CalMode = 0;
+    bool operator==(const OutputRangeStatus&) const = default;
 };
 
 // Readers set RxPos to 1 and read strictly in record order. A status record whose Status is 0
@@ -56,12 +57,13 @@ std::string ReadVersionText(FrameCodec& codec);
 std::uint8_t ReadToolkitAck(FrameCodec& codec);
 
 // Writers for the module's side (the virtual module and tests): begin a frame with the code and
-// append the record in order.
+// append the whole record in order, whatever its Status.
 void WriteInputRangeStatus(FrameCodec& codec, std::uint8_t code, const InputRangeStatus& r);
 void WriteOutputRangeStatus(FrameCodec& codec, std::uint8_t code, const OutputRangeStatus& r);
 void WriteCalMode(FrameCodec& codec, std::uint8_t code, std::uint8_t calMode);
-void WriteVersionText(FrameCodec& codec, std::string_view text);
-void WriteToolkitAck(FrameCodec& codec, std::uint8_t status);
+// The text in 50 bytes, cut or filled with blanks as a module keeps it.
+void WriteVersionText(FrameCodec& codec, std::uint8_t code, std::string_view text);
+void WriteToolkitAck(FrameCodec& codec, std::uint8_t code, std::uint8_t status);
 
 // ---- Requests ---------------------------------------------------------------------------
 // Each builder begins the request and appends its payload in catalogue order; the frame is
@@ -90,6 +92,21 @@ void BuildQueryCalMode(FrameCodec& c, std::uint8_t calMode);
 void BuildReadVersion(FrameCodec& c);
 void BuildSetToolkitVersion(FrameCodec& c);
 
+// A request as the module reads it: the payload fields its code carries, in catalogue order,
+// from the unescaped body in RxBuffer; fields the frame does not carry read as 0.
+struct Request {
+    std::uint8_t Code = 0;
+    std::uint8_t Range = 0;    // 1, 2, 3, 6, 7, 16 to 19, 22, 23
+    std::uint16_t DacCode = 0; // 16, 17, 18
+    float FullScale = 0.0f;    // 2
+    float Minimum = 0.0f;      // 7, 17, 18, 23
+    float Maximum = 0.0f;      // 7, 17, 18, 23
+    bool Invert = false;       // 17, 18, 23
+    std::uint8_t Value = 0;    // 32, 33: CalMode; 51: ToolkitVersion
+    bool operator==(const Request&) const = default;
+};
+Request ReadRequest(FrameCodec& codec);
+
 // ---- Dispatch ---------------------------------------------------------------------------
 
 // What the transaction engine does with a response, by its code.
@@ -108,26 +125,7 @@ enum class ResponseKind : std::uint8_t {
 
 ResponseKind DispatchKind(std::uint8_t code);
 
-// The catalogue's facts about one request code, for traces and for the module's side.
-enum class Field : std::uint8_t { None, Byte, Word, Single };
-struct CommandInfo {
-    std::uint8_t Code;
-    std::string_view Name;
-    std::string_view BusyText; // empty: the request shows none
-    Field Payload[5];
-};
-
-// nullptr for a code that is not a request of the catalogue.
-const CommandInfo* FindCommand(std::uint8_t code);
-
-// Length of a request's payload once unescaped.
-std::size_t PayloadLength(const CommandInfo& info);
-
-// A whole frame (STX, escaped body, ETX) as bytes; for the module's side and for tests.
-std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* body, std::size_t size);
-
-// An escaped body (the bytes between STX and ETX) unescaped, of any length: the rule of
-// FrameCodec::Unescape without its buffer; for the module's side and for tests.
-std::vector<std::uint8_t> DecodeBody(const std::uint8_t* raw, std::size_t size);
+// The catalogue's name of a request code ("cmdReadVersion"), empty for a code that is none.
+std::string_view CommandName(std::uint8_t code);
 
 } // namespace zx

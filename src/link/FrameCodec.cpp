@@ -5,6 +5,20 @@
 #include <cstring>
 
 namespace zx {
+namespace {
+
+// The escape rule, the one place it is written: a data byte equal to STX, ETX or DLE travels
+// as DLE, 0xFF - byte.
+template <typename Put> void Escape(std::uint8_t b, Put put) {
+    if (b == STX || b == ETX || b == DLE) {
+        put(DLE);
+        put(static_cast<std::uint8_t>(0xFF - b));
+        return;
+    }
+    put(b);
+}
+
+} // namespace
 
 void FrameCodec::BeginRequest(std::uint8_t code) {
     TxBuffer.fill(0);
@@ -24,12 +38,7 @@ void FrameCodec::PutRaw(std::uint8_t b) {
 }
 
 void FrameCodec::PutEscaped(std::uint8_t b) {
-    if (b == STX || b == ETX || b == DLE) {
-        PutRaw(DLE);
-        PutRaw(static_cast<std::uint8_t>(0xFF - b));
-        return;
-    }
-    PutRaw(b);
+    Escape(b, [this](std::uint8_t out) { PutRaw(out); });
 }
 
 void FrameCodec::PutByte(unsigned value) {
@@ -96,6 +105,15 @@ float FrameCodec::GetSingle() {
         bits |= static_cast<std::uint32_t>(GetByte()) << shift;
     }
     return std::bit_cast<float>(bits);
+}
+
+std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* body, std::size_t size) {
+    std::vector<std::uint8_t> frame{STX};
+    for (std::size_t i = 0; i < size; ++i) {
+        Escape(body[i], [&frame](std::uint8_t out) { frame.push_back(out); });
+    }
+    frame.push_back(ETX);
+    return frame;
 }
 
 } // namespace zx

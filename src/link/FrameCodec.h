@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace zx {
 
@@ -47,5 +48,8 @@ public:
 private:
     bool TxOverflow_ = false;
 };
+
+// A whole frame (STX, the escaped body, ETX) for a body of any length: what a module sends.
+std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* body, std::size_t size);
 
 } // namespace zx

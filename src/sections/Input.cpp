@@ -2,6 +2,7 @@
 #include "TfrmMain.h"
 
 #include "Catalogue.h"
+#include "Limits.h"
 #include "NumberText.h"
 #include "RangeTables.h"
 #include "SectionText.h"
@@ -85,9 +86,7 @@ bool TfrmMain::InputLimitsInvalid() {
     if (!minimum.Ok || !maximum.Ok) {
         return false; // the request builder reports the text that is not a number
     }
-    const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
-    return minimum.Value < range.MinLimit || maximum.Value > range.MaxLimit ||
-           minimum.Value >= maximum.Value;
+    return !InputLimitsFit(CurrentInputRange, minimum.Value, maximum.Value);
 }
 
 void TfrmMain::btnSetInputRangeClick(QObject*) {

@@ -2,6 +2,7 @@
 #include "TfrmMain.h"
 
 #include "Catalogue.h"
+#include "Limits.h"
 #include "NumberText.h"
 #include "OutputValue.h"
 #include "RangeTables.h"
@@ -136,12 +137,10 @@ void TfrmMain::btnOutFullClick(QObject*) {
 bool TfrmMain::OutputLimitsInvalid() {
     const SingleConversion minimum = TextToSingle(edOutMin->text().toStdString());
     const SingleConversion maximum = TextToSingle(edOutMax->text().toStdString());
-    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
-    if (!minimum.Ok || !maximum.Ok || range == nullptr) {
-        return false;
+    if (!minimum.Ok || !maximum.Ok) {
+        return false; // the request builder reports the text that is not a number
     }
-    return range->MinLimit > minimum.Value || range->MaxLimit < maximum.Value ||
-           minimum.Value >= maximum.Value;
+    return !OutputLimitsFit(cmbOutRanges->currentIndex(), minimum.Value, maximum.Value);
 }
 
 void TfrmMain::btnSetOutRangeClick(QObject*) {

@@ -231,8 +231,10 @@ void ComPort::ArmTimerTrigger(quint16 handle, int ticks) {
 }
 
 void ComPort::DisarmTimerTrigger(quint16 handle) {
+    // A handle the port does not know (one of a port since closed) has nothing to stop. Raising
+    // here would end the program from inside an event handler.
     if (!Triggers_.Knows(handle)) {
-        throw ComPortError("unknown timer trigger " + std::to_string(handle));
+        return;
     }
     Triggers_.Disarm(handle);
     ScheduleWake();

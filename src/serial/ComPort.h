@@ -55,6 +55,8 @@ public:
     qint64 BytesWaiting() const { return Port_.isOpen() ? Port_.bytesAvailable() : 0; }
     qint64 BytesQueued() const { return Port_.isOpen() ? Port_.bytesToWrite() : 0; }
 
+    // Arming a handle the open port does not know raises ComPortError; disarming one does
+    // nothing.
     quint16 AllocateTimerTrigger();
     void ArmTimerTrigger(quint16 handle, int ticks);
     void DisarmTimerTrigger(quint16 handle);

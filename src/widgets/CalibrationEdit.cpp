@@ -23,11 +23,16 @@ void CalibrationEdit::resizeEvent(QResizeEvent* event) {
 }
 
 void CalibrationEdit::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && Button_->isEnabled()) {
-        Button_->click();
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        NumberEdit::keyPressEvent(event);
         return;
     }
-    NumberEdit::keyPressEvent(event);
+    // The button rewrites the module's calibration: a plain Enter, typed out of habit while
+    // tabbing through the form, must not press it. Ctrl+Enter is the deliberate way.
+    event->accept();
+    if (event->modifiers().testFlag(Qt::ControlModifier) && Button_->isEnabled()) {
+        Button_->click();
+    }
 }
 
 } // namespace zx

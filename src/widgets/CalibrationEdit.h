@@ -6,8 +6,8 @@ class QToolButton;
 
 namespace zx {
 
-// A read-only number edit with one embedded button at its right edge, which is the edit's
-// default button (Enter presses it).
+// A read-only number edit with one embedded button at its right edge. Ctrl+Enter presses it; a
+// plain Enter does nothing.
 class CalibrationEdit : public NumberEdit {
     Q_OBJECT
 public:

@@ -21,12 +21,13 @@ double CpuMs() {
 
 class FieldFaults : public WindowFixture {};
 
-// A module that babbles: random bytes for a minute (ZX_SOAK_SECONDS), ten times the line
-// rate, while the technician keeps pressing read. Afterwards a normal read still succeeds.
-TEST_F(FieldFaults, AMinuteOfRandomBytesLeavesTheToolWorking) {
+// A module that babbles: random bytes at ten times the line rate, for a few seconds in the
+// suite and as long as scripts/soak asks (ZX_SOAK_SECONDS), while the technician keeps
+// pressing read. Afterwards a normal read still succeeds.
+TEST_F(FieldFaults, RandomBytesLeaveTheToolWorking) {
     StartWithPort();
     const char* env = std::getenv("ZX_SOAK_SECONDS");
-    const int seconds = env != nullptr ? std::atoi(env) : 60;
+    const int seconds = env != nullptr ? std::atoi(env) : 5;
     std::atomic<bool> stop{false};
     std::thread babble([&] {
         std::mt19937 random(42);

@@ -129,12 +129,20 @@ TEST(FrameCodecReceive, ReadersTakeLittleEndianFields) {
 TEST(FrameCodecReceive, ReadingPastTheBufferYieldsZerosWithoutTouchingMemory) {
     FrameCodec c;
     c.RxBuffer.fill(0xFF);
+    c.RxLength = 0xFFFF; // what lies right behind the buffer must never be read
     c.RxPos = FrameBufferSize - 1;
     EXPECT_EQ(c.GetWord(), 0x00FF);
-    EXPECT_EQ(c.GetSingle(), 0.0f);
-    c.RxPos = 0xFFFF;
+    EXPECT_EQ(c.RxPos, FrameBufferSize) << "the cursor stops at the end";
     EXPECT_EQ(c.GetByte(), 0);
-    EXPECT_EQ(c.RxPos, 0xFFFF);
+    EXPECT_EQ(c.GetSingle(), 0.0f);
+    EXPECT_EQ(c.RxPos, FrameBufferSize);
+}
+
+TEST(FrameCodecFrames, EncodeFrameEscapesABodyOfAnyLength) {
+    const Bytes body{0x02, 0x03, 0x10, 0x41};
+    EXPECT_EQ(EncodeFrame(body.data(), body.size()),
+              (Bytes{0x02, 0x10, 0xFD, 0x10, 0xFC, 0x10, 0xEF, 0x41, 0x03}));
+    EXPECT_EQ(EncodeFrame(Bytes(300, 0x41).data(), 300).size(), 302u);
 }
 
 } // namespace

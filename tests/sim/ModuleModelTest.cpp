@@ -15,14 +15,16 @@ protected:
         return Answer();
     }
     FrameCodec& Answer() {
-        // The built request, unescaped as the module reads it (STX first, no ETX yet).
-        const Body request = DecodeBody(Tool.TxBuffer.data() + 1, Tool.TxLength - 1u);
-        const auto answer = Model.Handle(request, Now += 1.0);
+        FrameCodec request; // the built request as the module receives it
+        request.StoreRxRaw(Tool.TxBuffer.data() + 1, Tool.TxLength - 1u);
+        request.Unescape(Tool.TxLength - 1u);
+        const auto answer = Model.Handle(ReadRequest(request), Now += 1.0);
         Reply = FrameCodec();
         if (answer) {
-            const auto frame = EncodeFrame(answer->data(), answer->size());
-            Reply.StoreRxRaw(frame.data() + 1, frame.size() - 2);
-            Reply.Unescape(frame.size() - 2);
+            FrameCodec sent;
+            answer->Encode(sent);
+            Reply.StoreRxRaw(sent.TxBuffer.data() + 1, sent.TxLength - 1u);
+            Reply.Unescape(sent.TxLength - 1u);
         }
         Answered = answer.has_value();
         return Reply;
@@ -117,12 +119,12 @@ TEST_F(ModelExchange, VersionToolkitAndUnknownRequests) {
     EXPECT_EQ(ReadVersionText(Ask(BuildReadVersion)), "Zentrix virtual module  V2.03  (simulated)");
     EXPECT_EQ(ReadToolkitAck(Ask(BuildSetToolkitVersion)), 1);
     EXPECT_EQ(Model.ToolkitVersion, 171);
-    EXPECT_FALSE(Model.Handle({9}, 0).has_value());
-    EXPECT_FALSE(Model.Handle({}, 0).has_value());
+    EXPECT_FALSE(Model.Handle(Request{9}, 0).has_value());
+    EXPECT_FALSE(Model.Handle(Request{}, 0).has_value());
     // A request cut short reads zeros and is still answered sensibly.
-    const auto shortProgram = Model.Handle({cmdProgramInputRange}, 0);
+    const auto shortProgram = Model.Handle(Request{cmdProgramInputRange}, 0);
     ASSERT_TRUE(shortProgram.has_value());
-    EXPECT_EQ((*shortProgram)[1], 0) << "min 0 = max 0 is refused";
+    EXPECT_EQ(shortProgram->Input->Status, 0) << "min 0 = max 0 is refused";
 }
 
 TEST_F(ModelExchange, ReadingIsInTheRangeUnitAndCanBeFixed) {

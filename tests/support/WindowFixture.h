@@ -64,18 +64,21 @@ protected:
         Pty.Write(bytes);
         ProcessEventsFor(40);
     }
-    template <typename Write> void AnswerWith(Write write) {
-        FrameCodec module;
-        write(module);
-        module.PutRaw(0x03);
+    // The module's frame as the catalogue's writers build it.
+    void AnswerFrom(FrameCodec& module) {
+        module.PutRaw(ETX);
         AnswerRaw(std::vector<quint8>(module.TxBuffer.begin(),
                                       module.TxBuffer.begin() + module.TxLength));
     }
     void AnswerInput(quint8 code, const InputRangeStatus& r) {
-        AnswerWith([&](FrameCodec& m) { WriteInputRangeStatus(m, code, r); });
+        FrameCodec module;
+        WriteInputRangeStatus(module, code, r);
+        AnswerFrom(module);
     }
     void AnswerOutput(quint8 code, const OutputRangeStatus& r) {
-        AnswerWith([&](FrameCodec& m) { WriteOutputRangeStatus(m, code, r); });
+        FrameCodec module;
+        WriteOutputRangeStatus(module, code, r);
+        AnswerFrom(module);
     }
     QString StatusText() const { return Window.sbMain->PanelText(2); }
     QColor StatusColor() const { return Window.sbMain->PanelTextColor(2); }

@@ -1,59 +1,15 @@
 #include "ModuleModel.h"
 
-#include "Protocol.h"
+#include "Limits.h"
 #include "RangeTables.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace zx::sim {
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
-
-// Little-endian fields, unescaped; the server frames them.
-class BodyWriter {
-public:
-    explicit BodyWriter(std::uint8_t code) { Bytes.push_back(code); }
-    void Byte(unsigned v) { Bytes.push_back(static_cast<std::uint8_t>(v & 0xFF)); }
-    void Word(std::uint16_t v) {
-        Byte(v & 0xFF);
-        Byte(v >> 8);
-    }
-    void Single(float v) {
-        const auto bits = std::bit_cast<std::uint32_t>(v);
-        for (int shift = 0; shift < 32; shift += 8) {
-            Byte((bits >> shift) & 0xFF);
-        }
-    }
-    Body Bytes;
-};
-
-// Reads a request's payload; missing bytes read as 0, as on the tool's side.
-class BodyReader {
-public:
-    explicit BodyReader(const Body& b) : B(b) {}
-    std::uint8_t Byte() { return Pos < B.size() ? B[Pos++] : 0; }
-    std::uint16_t Word() {
-        const unsigned low = Byte();
-        return static_cast<std::uint16_t>(low | (Byte() << 8));
-    }
-    float Single() {
-        std::uint32_t bits = 0;
-        for (int shift = 0; shift < 32; shift += 8) {
-            bits |= static_cast<std::uint32_t>(Byte()) << shift;
-        }
-        return std::bit_cast<float>(bits);
-    }
-    const Body& B;
-    std::size_t Pos = 1;
-};
-
-bool LimitsFit(float lo, float hi, float minimum, float maximum) {
-    return std::isfinite(minimum) && std::isfinite(maximum) && minimum >= lo && maximum <= hi &&
-           minimum < maximum;
-}
 
 } // namespace
 
@@ -117,60 +73,70 @@ std::uint16_t ModuleModel::OutputCode(double now) {
     return static_cast<std::uint16_t>(std::clamp(std::lround(code), 0L, 65535L));
 }
 
-Body ModuleModel::InputStatus(std::uint8_t code, bool ok, int range, double now) {
-    BodyWriter w(code);
-    const IRange* r = FindInputRange(range);
-    ok = ok && r != nullptr;
-    w.Byte(ok ? 1 : 0);
-    w.Byte(static_cast<unsigned>(range));
-    w.Byte(r != nullptr && Settings_.Sw1 == r->SwitchPattern ? 1 : 0);
-    const std::size_t i = r != nullptr ? static_cast<std::size_t>(range) : 0;
-    w.Single(InputReading(range, now));
-    w.Word(InputZeroCal);
-    w.Word(InputFullCal);
-    w.Single(InputMin[i]);
-    w.Single(InputMax[i]);
-    w.Single(Temperature(now));
-    w.Single(TCAL);
-    w.Byte(CalMode ? 1 : 0);
-    return w.Bytes;
-}
-
-Body ModuleModel::OutputStatus(std::uint8_t code, bool ok, int range, double now) {
-    BodyWriter w(code);
-    const ORange* r = FindOutputRange(range);
-    ok = ok && r != nullptr;
-    const std::size_t i = r != nullptr ? static_cast<std::size_t>(range) : 0;
-    w.Byte(ok ? 1 : 0);
-    w.Byte(static_cast<unsigned>(range));
-    w.Byte(r != nullptr && Settings_.Jp6 == r->UnitText ? 1 : 0);
-    w.Word(ZeroCode[i]);
-    w.Word(FullCode[i]);
-    w.Byte(Invert[i] ? 1 : 0);
-    w.Byte(OutputZeroCal);
-    w.Byte(OutputFullCal);
-    w.Single(OutputMin[i]);
-    w.Single(OutputMax[i]);
-    w.Word(OutputCode(now));
-    w.Single(Temperature(now));
-    w.Single(TCAL);
-    w.Byte(CalMode ? 1 : 0);
-    return w.Bytes;
-}
-
-std::optional<Body> ModuleModel::Handle(const Body& request, double now) {
-    if (request.empty()) {
-        return std::nullopt;
+void Answer::Encode(FrameCodec& codec) const {
+    if (Input) {
+        WriteInputRangeStatus(codec, Code, *Input);
+    } else if (Output) {
+        WriteOutputRangeStatus(codec, Code, *Output);
+    } else if (CalMode) {
+        WriteCalMode(codec, Code, *CalMode);
+    } else if (Version) {
+        WriteVersionText(codec, Code, *Version);
+    } else if (ToolkitAck) {
+        WriteToolkitAck(codec, Code, *ToolkitAck);
+    } else {
+        codec.BeginRequest(Code);
     }
-    BodyReader in(request);
-    const std::uint8_t code = request[0];
+}
+
+Answer ModuleModel::InputStatus(std::uint8_t code, bool ok, int range, double now) {
+    const IRange* r = FindInputRange(range);
+    const std::size_t i = r != nullptr ? static_cast<std::size_t>(range) : 0;
+    Answer answer{code, {}, {}, {}, {}, {}};
+    answer.Input = InputRangeStatus{
+        static_cast<std::uint8_t>(ok && r != nullptr ? 1 : 0),
+        static_cast<std::uint8_t>(range),
+        static_cast<std::uint8_t>(r != nullptr && Settings_.Sw1 == r->SwitchPattern),
+        InputReading(range, now),
+        InputZeroCal,
+        InputFullCal,
+        InputMin[i],
+        InputMax[i],
+        Temperature(now),
+        TCAL,
+        static_cast<std::uint8_t>(CalMode ? 1 : 0)};
+    return answer;
+}
+
+Answer ModuleModel::OutputStatus(std::uint8_t code, bool ok, int range, double now) {
+    const ORange* r = FindOutputRange(range);
+    const std::size_t i = r != nullptr ? static_cast<std::size_t>(range) : 0;
+    Answer answer{code, {}, {}, {}, {}, {}};
+    answer.Output =
+        OutputRangeStatus{static_cast<std::uint8_t>(ok && r != nullptr ? 1 : 0),
+                          static_cast<std::uint8_t>(range),
+                          static_cast<std::uint8_t>(r != nullptr && Settings_.Jp6 == r->UnitText),
+                          ZeroCode[i],
+                          FullCode[i],
+                          static_cast<std::uint8_t>(Invert[i] ? 1 : 0),
+                          OutputZeroCal,
+                          OutputFullCal,
+                          OutputMin[i],
+                          OutputMax[i],
+                          OutputCode(now),
+                          Temperature(now),
+                          TCAL,
+                          static_cast<std::uint8_t>(CalMode ? 1 : 0)};
+    return answer;
+}
+
+std::optional<Answer> ModuleModel::Handle(const Request& in, double now) {
+    const std::uint8_t code = in.Code;
+    const int range = in.Range;
     switch (code) {
     case cmdCalInputZero:
     case cmdCalInputFull: {
-        const int range = in.Byte();
-        if (code == cmdCalInputFull) {
-            (void)in.Single(); // the calibrator's value; the model trusts it
-        }
+        // The calibrator's value of a full-scale calibration is trusted as it comes.
         const bool ok = IsInputRangeCode(range);
         if (ok) {
             auto& flags = code == cmdCalInputZero ? InputZeroCal : InputFullCal;
@@ -178,10 +144,8 @@ std::optional<Body> ModuleModel::Handle(const Body& request, double now) {
         }
         return InputStatus(code, ok, range, now);
     }
-    case cmdReadActiveInput: {
-        const int range = in.Byte();
+    case cmdReadActiveInput:
         return InputStatus(code, IsInputRangeCode(range), range, now);
-    }
     case cmdReadProgrammedInput:
         return InputStatus(code, true, ProgrammedInput, now);
     case cmdClearInputCalFlags:
@@ -189,7 +153,6 @@ std::optional<Body> ModuleModel::Handle(const Body& request, double now) {
         InputFullCal = 0;
         return InputStatus(code, true, ActiveInput, now);
     case cmdSelectInputRange: {
-        const int range = in.Byte();
         const bool ok = IsInputRangeCode(range);
         if (ok) {
             ActiveInput = range;
@@ -197,51 +160,37 @@ std::optional<Body> ModuleModel::Handle(const Body& request, double now) {
         return InputStatus(code, ok, range, now);
     }
     case cmdProgramInputRange: {
-        const int range = in.Byte();
-        const float minimum = in.Single();
-        const float maximum = in.Single();
-        const IRange* r = FindInputRange(range);
-        const bool ok = r != nullptr && LimitsFit(r->MinLimit, r->MaxLimit, minimum, maximum);
+        const bool ok = InputLimitsFit(range, in.Minimum, in.Maximum);
         if (ok) {
             ProgrammedInput = range;
             ActiveInput = range;
-            InputMin[static_cast<std::size_t>(range)] = minimum;
-            InputMax[static_cast<std::size_t>(range)] = maximum;
+            InputMin[static_cast<std::size_t>(range)] = in.Minimum;
+            InputMax[static_cast<std::size_t>(range)] = in.Maximum;
         }
         return InputStatus(code, ok, range, now);
     }
-    case cmdSetOutputCode: {
-        const int range = in.Byte();
-        const std::uint16_t dac = in.Word();
+    case cmdSetOutputCode:
         if (CalMode && IsOutputRangeCode(range)) {
             ActiveOutput = range;
-            DrivenCode = dac;
+            DrivenCode = in.DacCode;
         }
-        return Body{code};
-    }
+        return Answer{code, {}, {}, {}, {}, {}};
     case cmdWriteOutputZero:
     case cmdWriteOutputFull: {
-        const int range = in.Byte();
-        const std::uint16_t dac = in.Word();
-        const float minimum = in.Single();
-        const float maximum = in.Single();
-        const bool invert = in.Byte() != 0;
         const bool ok = CalMode && IsOutputRangeCode(range);
         if (ok) {
             const auto i = static_cast<std::size_t>(range);
-            (code == cmdWriteOutputZero ? ZeroCode : FullCode)[i] = dac;
-            OutputMin[i] = minimum;
-            OutputMax[i] = maximum;
-            Invert[i] = invert;
+            (code == cmdWriteOutputZero ? ZeroCode : FullCode)[i] = in.DacCode;
+            OutputMin[i] = in.Minimum;
+            OutputMax[i] = in.Maximum;
+            Invert[i] = in.Invert;
             auto& flags = code == cmdWriteOutputZero ? OutputZeroCal : OutputFullCal;
             flags = static_cast<std::uint8_t>(flags | (1u << range));
         }
         return OutputStatus(code, ok, range, now);
     }
-    case cmdReadActiveOutput: {
-        const int range = in.Byte();
+    case cmdReadActiveOutput:
         return OutputStatus(code, IsOutputRangeCode(range), range, now);
-    }
     case cmdReadProgrammedOutput:
         return OutputStatus(code, true, ProgrammedOutput, now);
     case cmdClearOutputCalFlags:
@@ -249,7 +198,6 @@ std::optional<Body> ModuleModel::Handle(const Body& request, double now) {
         OutputFullCal = 0;
         return OutputStatus(code, true, ActiveOutput, now);
     case cmdSelectOutputRange: {
-        const int range = in.Byte();
         const bool ok = IsOutputRangeCode(range);
         if (ok) {
             ActiveOutput = range;
@@ -257,42 +205,30 @@ std::optional<Body> ModuleModel::Handle(const Body& request, double now) {
         return OutputStatus(code, ok, range, now);
     }
     case cmdProgramOutputRange: {
-        const int range = in.Byte();
-        const float minimum = in.Single();
-        const float maximum = in.Single();
-        const bool invert = in.Byte() != 0;
-        const ORange* r = FindOutputRange(range);
-        const bool ok = r != nullptr && LimitsFit(r->MinLimit, r->MaxLimit, minimum, maximum);
+        const bool ok = OutputLimitsFit(range, in.Minimum, in.Maximum);
         if (ok) {
             const auto i = static_cast<std::size_t>(range);
             ProgrammedOutput = range;
             ActiveOutput = range;
-            OutputMin[i] = minimum;
-            OutputMax[i] = maximum;
-            Invert[i] = invert;
+            OutputMin[i] = in.Minimum;
+            OutputMax[i] = in.Maximum;
+            Invert[i] = in.Invert;
         }
         return OutputStatus(code, ok, range, now);
     }
     case cmdSetCalMode:
-        CalMode = in.Byte() != 0;
+        CalMode = in.Value != 0;
         if (CalMode) {
             DrivenCode = ZeroCode[static_cast<std::size_t>(ActiveOutput)];
         }
-        return Body{code, static_cast<std::uint8_t>(CalMode ? 1 : 0)};
+        [[fallthrough]];
     case cmdQueryCalMode:
-        return Body{code, static_cast<std::uint8_t>(CalMode ? 1 : 0)};
-    case cmdReadVersion: {
-        Body body{code};
-        for (std::size_t i = 0; i < VersionTextLength; ++i) {
-            body.push_back(i < Settings_.VersionText.size()
-                               ? static_cast<std::uint8_t>(Settings_.VersionText[i])
-                               : static_cast<std::uint8_t>(' '));
-        }
-        return body;
-    }
+        return Answer{code, {}, {}, static_cast<std::uint8_t>(CalMode ? 1 : 0), {}, {}};
+    case cmdReadVersion:
+        return Answer{code, {}, {}, {}, Settings_.VersionText, {}};
     case cmdSetToolkitVersion:
-        ToolkitVersion = in.Byte();
-        return Body{code, 1};
+        ToolkitVersion = in.Value;
+        return Answer{code, {}, {}, {}, {}, std::uint8_t{1}};
     default:
         return std::nullopt;
     }

@@ -1,15 +1,27 @@
 #pragma once
 
+#include "Catalogue.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <random>
 #include <string>
-#include <vector>
 
 namespace zx::sim {
 
-using Body = std::vector<std::uint8_t>;
+// One answer of the module: its code and the record it carries, before faults and framing.
+// Exactly one record is set, or none for the code alone (16).
+struct Answer {
+    std::uint8_t Code = 0;
+    std::optional<InputRangeStatus> Input;
+    std::optional<OutputRangeStatus> Output;
+    std::optional<std::uint8_t> CalMode;
+    std::optional<std::string> Version;
+    std::optional<std::uint8_t> ToolkitAck;
+    // The frame, through the catalogue's writers, into the codec's transmit buffer (no ETX).
+    void Encode(FrameCodec& codec) const;
+};
 
 // How the virtual module's hardware is set and what it measures.
 struct ModuleSettings {
@@ -38,9 +50,8 @@ class ModuleModel {
 public:
     explicit ModuleModel(ModuleSettings settings = {});
 
-    // Answers one request (its unescaped body: code and payload) at the given time in seconds;
-    // nullopt means the module stays silent.
-    std::optional<Body> Handle(const Body& request, double nowSeconds);
+    // Answers one request at the given time in seconds; nullopt means the module stays silent.
+    std::optional<Answer> Handle(const Request& request, double nowSeconds);
 
     // State, for tests and the trace.
     int ProgrammedInput = 5;
@@ -69,8 +80,8 @@ public:
     std::uint16_t OutputCode(double nowSeconds);
 
 private:
-    Body InputStatus(std::uint8_t code, bool ok, int range, double now);
-    Body OutputStatus(std::uint8_t code, bool ok, int range, double now);
+    Answer InputStatus(std::uint8_t code, bool ok, int range, double now);
+    Answer OutputStatus(std::uint8_t code, bool ok, int range, double now);
 
     ModuleSettings Settings_;
     std::mt19937 Noise_;

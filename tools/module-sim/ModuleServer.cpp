@@ -1,7 +1,6 @@
 #include "ModuleServer.h"
 
 #include "Catalogue.h"
-#include "Protocol.h"
 
 #include <cerrno>
 #include <csignal>
@@ -24,13 +23,6 @@ void OnSignal(int) {
 
 // 10 bits a byte (start, 8 data, stop) at 9600 baud.
 constexpr std::chrono::nanoseconds ByteTime{10'000'000'000LL / 9600};
-
-bool IsInputRecord(std::uint8_t code) {
-    return code >= 1 && code <= 7;
-}
-bool IsOutputRecord(std::uint8_t code) {
-    return code >= 17 && code <= 23;
-}
 
 } // namespace
 
@@ -116,9 +108,9 @@ void ModuleServer::TraceFrame(const char* direction, const std::vector<std::uint
         std::snprintf(byte, sizeof byte, "%02X ", b);
         hex += byte;
     }
-    const CommandInfo* info = FindCommand(code);
+    const std::string_view name = CommandName(code);
     std::fprintf(stderr, "[%10.3f ms] %s %s %s\n", Seconds() * 1000.0, direction, hex.c_str(),
-                 info != nullptr ? std::string(info->Name).c_str() : "(not a request code)");
+                 name.empty() ? "(not a request code)" : std::string(name).c_str());
 }
 
 void ModuleServer::Run() {
@@ -181,71 +173,91 @@ void ModuleServer::OnBytes(const std::uint8_t* data, std::size_t size) {
             continue;
         }
         Collecting_ = false;
-        const Body body = DecodeBody(Raw_.data(), Raw_.size());
+        // Every request of the catalogue lies within the first bytes of the receive buffer;
+        // whatever a longer frame carries behind them is never read.
+        FrameCodec in;
+        const std::size_t stored = std::min(Raw_.size(), in.RxRaw.size());
+        in.StoreRxRaw(Raw_.data(), stored);
+        in.Unescape(stored);
         std::vector<std::uint8_t> frame{STX};
         frame.insert(frame.end(), Raw_.begin(), Raw_.end());
         frame.push_back(ETX);
-        TraceFrame("rx", frame, body.empty() ? 0 : body[0]);
-        OnRequest(body);
+        TraceFrame("rx", frame, in.RxBuffer[0]);
+        OnRequest(in);
     }
 }
 
-void ModuleServer::OnRequest(const Body& request) {
+void ModuleServer::OnRequest(FrameCodec& in) {
     ++Requests_;
     const Faults& f = Options_.Faults;
     if (f.UnplugAfter && Requests_ >= *f.UnplugAfter) {
         Unplug();
         return;
     }
-    const std::uint8_t code = request.empty() ? 0 : request[0];
+    const Request request = ReadRequest(in);
+    const std::uint8_t code = request.Code;
     if (f.Silent.Contains(code)) {
         Trace("silent on purpose");
         return;
     }
-    std::optional<Body> answer = Model_.Handle(request, Seconds());
+    std::optional<Answer> answer =
+        in.RxLength == 0 ? std::nullopt : Model_.Handle(request, Seconds());
     if (!answer) {
         Trace("no answer: not a request of the catalogue");
         return;
     }
-    Body& body = *answer;
-    const bool statusRecord = IsInputRecord(code) || IsOutputRecord(code);
-    if (f.Fail.Contains(code) && (statusRecord || code == cmdSetToolkitVersion)) {
-        body[1] = 0;
+    // Faults change the record, or the frame once it is encoded: never bytes at counted places.
+    if (f.Fail.Contains(code)) {
+        for (auto* status : {answer->Input ? &answer->Input->Status : nullptr,
+                             answer->Output ? &answer->Output->Status : nullptr,
+                             answer->ToolkitAck ? &*answer->ToolkitAck : nullptr}) {
+            if (status != nullptr) {
+                *status = 0;
+            }
+        }
     }
-    if (f.BadRange.Contains(code) && statusRecord) {
-        body[2] = 255;
+    if (f.BadRange.Contains(code)) {
+        if (answer->Input) {
+            answer->Input->RangeCode = 255;
+        }
+        if (answer->Output) {
+            answer->Output->RangeCode = 255;
+        }
     }
     if (f.CalModeTwo) {
-        if (IsInputRecord(code)) {
-            body[28] = 2;
-        } else if (IsOutputRecord(code)) {
-            body[29] = 2;
-        } else if (code == cmdSetCalMode || code == cmdQueryCalMode) {
-            body[1] = 2;
+        for (auto* mode : {answer->Input ? &answer->Input->CalMode : nullptr,
+                           answer->Output ? &answer->Output->CalMode : nullptr,
+                           answer->CalMode ? &*answer->CalMode : nullptr}) {
+            if (mode != nullptr) {
+                *mode = 2;
+            }
         }
     }
     if (f.UnknownCode.Contains(code)) {
-        body[0] = 9;
+        answer->Code = 9;
     }
-    if (f.Oversize.Contains(code)) {
-        body.resize(200, 0x41);
+    FrameCodec out;
+    answer->Encode(out);
+    out.PutRaw(ETX);
+    std::vector<std::uint8_t> frame(out.TxBuffer.begin(), out.TxBuffer.begin() + out.TxLength);
+    if (f.Oversize.Contains(code) && frame.size() < OversizeBody + 2) {
+        frame.insert(frame.end() - 1, OversizeBody + 2 - frame.size(), 'A');
     }
     const auto delay = std::chrono::milliseconds(
         f.Late.Contains(code) ? f.LateMs : (Options_.Fast ? 0 : Options_.DelayMs));
-    Queue(body, code, delay);
+    Queue(frame, code, delay);
     if (f.Twice.Contains(code)) {
-        Queue(body, code, delay);
+        Queue(frame, code, delay);
     }
 }
 
-void ModuleServer::Queue(Body body, std::uint8_t requestCode, std::chrono::milliseconds delay) {
+void ModuleServer::Queue(const std::vector<std::uint8_t>& frame, std::uint8_t requestCode,
+                         std::chrono::milliseconds delay) {
     const Faults& f = Options_.Faults;
-    const std::size_t size = static_cast<std::size_t>(f.NoiseBytes) + 2 * body.size() + 2;
+    const std::size_t size = static_cast<std::size_t>(f.NoiseBytes) + frame.size();
     if (!Out_.empty() && QueuedBytes_ + size > MaxQueuedBytes) {
-        const CommandInfo* info = FindCommand(requestCode);
-        Trace("answer to " + std::string(info != nullptr ? info->Name : "a request") +
-              " dropped: " + std::to_string(QueuedBytes_) +
-              " bytes already wait for the tool to read them");
+        Trace("answer to " + std::string(CommandName(requestCode)) + " dropped: " +
+              std::to_string(QueuedBytes_) + " bytes already wait for the tool to read them");
         return;
     }
     Outgoing out{Clock::now() + delay, {}};
@@ -253,12 +265,12 @@ void ModuleServer::Queue(Body body, std::uint8_t requestCode, std::chrono::milli
         std::uint8_t b = static_cast<std::uint8_t>(Random_() & 0xFF);
         out.Bytes.push_back(b == STX ? 0x55 : b);
     }
-    std::vector<std::uint8_t> frame = EncodeFrame(body.data(), body.size());
+    std::vector<std::uint8_t> sent = frame;
     if (f.Broken.Contains(requestCode)) {
-        frame.resize(std::max<std::size_t>(2, frame.size() / 2)); // no ETX
+        sent.resize(std::max<std::size_t>(2, sent.size() / 2)); // no ETX
     }
-    TraceFrame("tx", frame, requestCode);
-    out.Bytes.insert(out.Bytes.end(), frame.begin(), frame.end());
+    TraceFrame("tx", sent, requestCode);
+    out.Bytes.insert(out.Bytes.end(), sent.begin(), sent.end());
     QueuedBytes_ += out.Bytes.size();
     Out_.push_back(std::move(out));
 }

@@ -31,6 +31,8 @@ public:
     // and a tool that never reads must not make this program grow without end. Past this, whole
     // answers are dropped (one answer alone may be longer, so that --noise still works).
     static constexpr std::size_t MaxQueuedBytes = 64 * 1024;
+    // The body of an --oversize answer, longer than the tool's 129-byte buffers.
+    static constexpr std::size_t OversizeBody = 200;
 
     ModuleServer(ServerOptions options, ModuleModel& model);
     ~ModuleServer();
@@ -53,8 +55,9 @@ private:
     };
 
     void OnBytes(const std::uint8_t* data, std::size_t size);
-    void OnRequest(const Body& body);
-    void Queue(Body body, std::uint8_t requestCode, std::chrono::milliseconds delay);
+    void OnRequest(FrameCodec& in);
+    void Queue(const std::vector<std::uint8_t>& frame, std::uint8_t requestCode,
+               std::chrono::milliseconds delay);
     void Pump();
     void Unplug();
     void Trace(const std::string& line) const;
