@@ -170,9 +170,10 @@ TEST_F(Sections, OutputRequestsCarryTheControlsValues) {
     EXPECT_TRUE(Sent().empty()) << "-50 is below the range";
     EXPECT_EQ(Prompts.Errors.last(),
               "Invalid output range. Valid range must be between -10.000 to 10.000");
-    Window.edOutMin->setText("-10");
+    Window.edOutMin->setText("-10.000"); // exactly the range's limits are accepted
+    Window.edOutMax->setText("10.000");
     Window.btnSetOutRange->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x17, 0x00}, F(-10.0f), F(8.0f), {0x01, 0x03}}));
+    EXPECT_EQ(Sent(), Cat({{0x02, 0x17, 0x00}, F(-10.0f), F(10.0f), {0x01, 0x03}}));
     EXPECT_EQ(StatusText(), "Writing DAC ZS...") << "programming shows no Busy text";
 
     Window.cmbOutRanges->setCurrentIndex(1);
@@ -194,6 +195,15 @@ TEST_F(Sections, AnEmptiedSpinEditGoesToZeroOnExit) {
     Window.seOutFull->Editor()->clear();
     Window.edOutMin->setFocus();
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
+}
+
+TEST_F(Sections, OnlyCtrlEnterCalibratesFromTheKeyboard) {
+    FirstReads(true);
+    QTest::keyClick(Window.beInpZero, Qt::Key_Return); // out of habit, tabbing through
+    QTest::keyClick(Window.beInpFull, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(Sent().empty());
+    QTest::keyClick(Window.beInpZero, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x01, 0x05, 0x03}));
 }
 
 TEST_F(Sections, GeneralRequests) {

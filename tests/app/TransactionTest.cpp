@@ -237,16 +237,46 @@ TEST_F(Transactions, AnswersAreHandledWhileAModalBoxRunsItsLoop) {
     EXPECT_EQ(seenInsideTheBox, "Success.");
 }
 
-TEST_F(Transactions, ALostDeviceLeavesNoComPort) {
+TEST_F(Transactions, ALostDeviceLeavesNoComPortUntilThePortIsChosenAgain) {
     Read();
     Pty.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return !Window.ComPort->Open(); }));
     ExpectStatus("No COM port !", clRed);
+    EXPECT_EQ(Window.TimeoutTrigger, 0) << "the closed port's trigger names nothing";
     Clock.Advance(10s);
     EXPECT_EQ(StatusText(), "No COM port !") << "no time-out after the loss";
     EXPECT_EQ(Window.sbMain->PanelText(0), "COM1,9600,N,8,1");
     Window.btnGetPermInpRange->click();
     EXPECT_EQ(StatusText(), "No COM port !");
+
+    // The adapter is plugged in again: COM1 names a line once more.
+    PtyPair again;
+    std::filesystem::remove(Pty.LinkFolder() / "com1");
+    std::filesystem::create_symlink(again.SlavePath(), Pty.LinkFolder() / "com1");
+    AnswerPortDialog("COM1");
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    Window.btnGetPermInpRange->click();
+    ASSERT_EQ(again.ReadAvailable(50), (Bytes{0x02, 0x04, 0x03}));
+    again.Write(EncodeFrame(Bytes{0x04, 0x01, 0x05, 0x01}.data(), 4));
+    ProcessEventsFor(40);
+    EXPECT_EQ(StatusText(), "Success.");
+}
+
+TEST_F(Transactions, ClosingTheWindowReleasesThePortAtOnce) {
+    Window.close();
+    ComPort other(Clock, PortNamespace(Pty.LinkFolder()));
+    other.SetComNumber(1);
+    EXPECT_NO_THROW(other.SetOpen(true));
+}
+
+TEST_F(Transactions, AnAnswerWithoutStatusTextLeavesNoTimeOutArmed) {
+    Window.calSwitch->setEnabled(true);
+    Window.calSwitchClick(Window.calSwitch);
+    Sent();
+    Answer({0x20, 0x01});
+    Clock.Advance(5s);
+    EXPECT_TRUE(StatusText().isEmpty()) << "no No response !";
+    EXPECT_EQ(Prompts.Beeps, 0);
 }
 
 class NoPort : public WindowFixture {

@@ -77,6 +77,10 @@ struct UnescapeCase {
     std::uint8_t code;
 };
 
+void PrintTo(const UnescapeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class FrameCodecUnescape : public ::testing::TestWithParam<UnescapeCase> {};
 
 TEST_P(FrameCodecUnescape, RemovesTheEscaping) {

@@ -17,6 +17,10 @@ struct FormatCase {
     const char* expected;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* out) {
+    *out << c.value << " as " << c.pattern;
+}
+
 class FormatNumberTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(FormatNumberTest, RoundsTheExactValueHalfAwayFromZero) {
@@ -62,6 +66,10 @@ struct OutputCase {
     std::uint16_t zero, full, output;
     const char* expected;
 };
+
+void PrintTo(const OutputCase& c, std::ostream* out) {
+    *out << "range " << c.range << " codes " << c.zero << "/" << c.full << "/" << c.output;
+}
 
 class OutputValueTest : public ::testing::TestWithParam<OutputCase> {};
 

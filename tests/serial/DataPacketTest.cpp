@@ -87,11 +87,16 @@ TEST_F(Collector, DropsAPartialFrameWhenThePortClosesAndKeepsEnabled) {
 
 TEST_F(Collector, DropsAFrameLongerThanAnyBufferAndWaitsForTheNext) {
     Bytes flood{0x02};
-    flood.insert(flood.end(), DataPacket::MaxFrameSize + 10, 0x41);
+    flood.insert(flood.end(), DataPacket::MaxFrameSize + 1, 0x41); // one byte over the limit
     flood.insert(flood.end(), {0x03, 0x02, 0x30, 0x03});
     Receive(flood);
     ASSERT_EQ(Packets.size(), 1u);
     EXPECT_EQ(Packets[0], Bytes{0x30});
+    Packet.SetEnabled(true);
+    flood.erase(flood.begin() + 1); // exactly the limit is still a frame
+    Receive(Bytes(flood.begin(), flood.end() - 3));
+    ASSERT_EQ(Packets.size(), 2u);
+    EXPECT_EQ(Packets[1].size(), DataPacket::MaxFrameSize);
 }
 
 TEST_F(Collector, SurvivesGarbageByteByByte) {

@@ -75,20 +75,36 @@ TEST_F(TimerTriggers, ATriggerIsDisarmedBeforeItsEventSoTheHandlerMayArmIt) {
     EXPECT_EQ(Fired.size(), 3u);
 }
 
-TEST_F(TimerTriggers, HandlesAreDistinctAndUnknownOnesRaise) {
+TEST_F(TimerTriggers, UnknownHandlesRaiseOnArmingAndAreIgnoredOnDisarming) {
     const quint16 other = Port.AllocateTimerTrigger();
     EXPECT_NE(other, 0);
     EXPECT_NE(other, Handle);
     EXPECT_THROW(Port.ArmTimerTrigger(9999, 7), ComPortError);
+    EXPECT_NO_THROW(Port.DisarmTimerTrigger(9999));
     Port.SetOpen(false); // the port's triggers end with it
     EXPECT_THROW(Port.ArmTimerTrigger(Handle, 7), ComPortError);
+    EXPECT_NO_THROW(Port.DisarmTimerTrigger(Handle));
 }
 
-TEST_F(TimerTriggers, EachTriggerFiresForItselfInOrder) {
+TEST(TimerTriggerHandles, NeverWrapToZero) {
+    zx::TimerTriggers triggers;
+    for (int i = 0; i < 0xFFFF; ++i) {
+        triggers.Allocate();
+    }
+    EXPECT_THROW(triggers.Allocate(), std::runtime_error) << "every handle there is, but 0";
+    triggers.ReleaseAll(); // the port closed
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(triggers.Allocate(), 0);
+    }
+}
+
+TEST_F(TimerTriggers, EachTriggerFiresAtItsOwnTime) {
     const quint16 late = Port.AllocateTimerTrigger();
     Port.ArmTimerTrigger(late, 73);
     Port.ArmTimerTrigger(Handle, 7);
-    Clock.Advance(5000ms);
+    Clock.AdvanceTicks(8);
+    EXPECT_EQ(Fired, (std::vector<quint16>{Handle}));
+    Clock.AdvanceTicks(66);
     EXPECT_EQ(Fired, (std::vector<quint16>{Handle, late}));
 }
 

@@ -236,6 +236,10 @@ struct FaultCase {
     std::function<void(RawLine&)> check;
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ModuleSimFaults : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(ModuleSimFaults, BehaveAsDocumented) {

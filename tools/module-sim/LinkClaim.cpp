@@ -100,6 +100,7 @@ bool LinkClaim::TakeLock(bool& leftover) {
     }
     if (flock(LockFd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) {
+            Taken_ = true;
             return Fail("COM" + std::to_string(ComNumber_) + " is taken: " + Link_.string() +
                         " belongs to a virtual module that is running (it holds " + Lock_.string() +
                         "). Stop it or choose another number with --com.");
@@ -123,6 +124,7 @@ bool LinkClaim::PlaceLink(bool leftover) {
         const bool intoPts = link && target.string().rfind("/dev/pts/", 0) == 0;
         const bool stale = intoPts && (leftover || !fs::exists(target, ec));
         if (!stale) {
+            Taken_ = true;
             return Fail("COM" + std::to_string(ComNumber_) + " is taken: " + Link_.string() +
                         (link ? " points to " + target.string() : " exists") +
                         ". Remove it or choose another number with --com.");

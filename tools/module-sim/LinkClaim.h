@@ -26,6 +26,8 @@ public:
 
     const std::filesystem::path& LinkPath() const { return Link_; }
     const std::string& Error() const { return Error_; }
+    // The claim failed only because the number belongs to someone else.
+    bool Taken() const { return Taken_; }
     // Stale links removed on the way, to be said on standard error.
     const std::vector<std::string>& Notes() const { return Notes_; }
 
@@ -47,6 +49,7 @@ private:
     bool MadeLockFile_ = false;
     std::vector<std::filesystem::path> MadeFolders_;
     std::string Error_;
+    bool Taken_ = false;
     std::vector<std::string> Notes_;
 };
 

@@ -46,6 +46,7 @@ public:
     const std::string& DevicePath() const { return DevicePath_; }
     const std::filesystem::path& LinkPath() const { return Link_.LinkPath(); }
     const std::string& Error() const { return Error_; }
+    bool NumberTaken() const { return Link_.Taken(); }
 
 private:
     using Clock = std::chrono::steady_clock;

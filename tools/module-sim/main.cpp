@@ -2,12 +2,14 @@
 // COMn for the configuration tool.
 #include "ModuleModel.h"
 #include "ModuleServer.h"
-#include "RangeTables.h"
+#include "PortNamespace.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -31,6 +33,8 @@ whole, each drop traced. Setup failures name the path and the reason and exit wi
 Options:
   --com N              register as COMN (1..50, default 1); an existing link is replaced
                        only when it is stale (see above)
+  --com auto           the first free number of 1, 49, 50, 2..48: one that no serial port of
+                       the built-in table answers to and whose link is free or stale
   --link-folder DIR    the link folder (default ~/.zentrix/ports); every folder from the
                        home down (from / for a folder outside the home) must belong to you
                        or root and be writable by nobody else
@@ -75,6 +79,15 @@ The module's rules:
   - TA warms from 27 C towards 31 C over minutes; TCAL is 23.5 C.
 )";
 
+// COM1 first, then the numbers that exist only as links, then the rest of the table.
+std::vector<int> AutoOrder() {
+    std::vector<int> order{1, 49, 50};
+    for (int n = 2; n <= 48; ++n) {
+        order.push_back(n);
+    }
+    return order;
+}
+
 [[noreturn]] void Usage(const std::string& problem) {
     std::fprintf(stderr, "zentrix-module-sim: %s\nTry --help.\n", problem.c_str());
     std::exit(2);
@@ -95,6 +108,7 @@ int ToInt(const std::string& text, const char* option, int lo, int hi) {
 int main(int argc, char** argv) {
     zx::sim::ServerOptions options;
     zx::sim::ModuleSettings settings;
+    bool autoNumber = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -113,7 +127,9 @@ int main(int argc, char** argv) {
             std::fputs(Help, stdout);
             return 0;
         } else if (arg == "--com") {
-            options.ComNumber = ToInt(value(), "--com", 1, 50);
+            const std::string number = value();
+            autoNumber = number == "auto";
+            options.ComNumber = autoNumber ? 1 : ToInt(number, "--com", 1, 50);
         } else if (arg == "--link-folder") {
             options.LinkFolder = value();
         } else if (arg == "--fast") {
@@ -172,14 +188,33 @@ int main(int argc, char** argv) {
     }
 
     zx::sim::ModuleModel model(settings);
-    zx::sim::ModuleServer server(options, model);
-    if (!server.Start()) {
-        std::fprintf(stderr, "zentrix-module-sim: %s\n", server.Error().c_str());
+    std::optional<zx::sim::ModuleServer> server;
+    for (int n : autoNumber ? AutoOrder() : std::vector<int>{options.ComNumber}) {
+        // The tool's own table: a number a real serial port answers to is not free.
+        const std::string device = zx::PortNamespace::TableDevice(n);
+        if (autoNumber && zx::PortAvailable(zx::PortNamespace({}), n)) {
+            std::fprintf(stderr, "zentrix-module-sim: COM%d is taken here (%s)\n", n,
+                         device.c_str());
+            continue;
+        }
+        options.ComNumber = n;
+        server.emplace(options, model);
+        if (server->Start()) {
+            break;
+        }
+        if (!autoNumber || !server->NumberTaken()) {
+            std::fprintf(stderr, "zentrix-module-sim: %s\n", server->Error().c_str());
+            return 2;
+        }
+        server.reset();
+    }
+    if (!server) {
+        std::fprintf(stderr, "zentrix-module-sim: no free COM number\n");
         return 2;
     }
-    std::printf("COM%d %s %s\n", options.ComNumber, server.DevicePath().c_str(),
-                server.LinkPath().c_str());
+    std::printf("COM%d %s %s\n", options.ComNumber, server->DevicePath().c_str(),
+                server->LinkPath().c_str());
     std::fflush(stdout);
-    server.Run();
+    server->Run();
     return 0;
 }
