@@ -281,28 +281,16 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == btnGetPermInpRange && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         TShiftState shift = 0;
-        const Qt::KeyboardModifiers mods = key->modifiers();
-        if (mods & Qt::ShiftModifier) {
-            shift |= ssShift;
+        for (const auto& [modifier, flag] : {std::pair{Qt::ShiftModifier, ssShift},
+                                             {Qt::AltModifier, ssAlt},
+                                             {Qt::ControlModifier, ssCtrl},
+                                             {Qt::MetaModifier, ssMeta}}) {
+            shift |= key->modifiers().testFlag(modifier) ? flag : 0u;
         }
-        if (mods & Qt::AltModifier) {
-            shift |= ssAlt;
-        }
-        if (mods & Qt::ControlModifier) {
-            shift |= ssCtrl;
-        }
-        if (mods & Qt::MetaModifier) {
-            shift |= ssMeta;
-        }
-        const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
-        if (buttons & Qt::LeftButton) {
-            shift |= ssLeft;
-        }
-        if (buttons & Qt::RightButton) {
-            shift |= ssRight;
-        }
-        if (buttons & Qt::MiddleButton) {
-            shift |= ssMiddle;
+        for (const auto& [button, flag] : {std::pair{Qt::LeftButton, ssLeft},
+                                           {Qt::RightButton, ssRight},
+                                           {Qt::MiddleButton, ssMiddle}}) {
+            shift |= QGuiApplication::mouseButtons().testFlag(button) ? flag : 0u;
         }
         int code = key->key();
         btnGetInpRangeKeyDown(watched, code, shift);

@@ -64,6 +64,23 @@ public:
              QWidget* parent = nullptr);
     ~TfrmMain() override;
 
+    UserPrompts& Prompts() const { return Prompts_; }
+    DriverClock& Clock() const { return Clock_; }
+    const PortNamespace& Ports() const { return ComPort->Ports(); }
+
+    // ---- Frame codec -------------------------------------------------------------------------
+    FrameCodec Codec;
+    void BeginRequest(quint8 code) { Codec.BeginRequest(code); }
+    void PutRaw(quint8 b) { Codec.PutRaw(b); }
+    void PutEscaped(quint8 b) { Codec.PutEscaped(b); }
+    void PutByte(unsigned value) { Codec.PutByte(value); }
+    void PutWord(quint16 value) { Codec.PutWord(value); }
+    void PutLong(float value) { Codec.PutLong(value); }
+    quint8 Unescape(std::size_t count) { return Codec.Unescape(count); }
+    quint8 GetByte() { return Codec.GetByte(); }
+    quint16 GetWord() { return Codec.GetWord(); }
+    float GetSingle() { return Codec.GetSingle(); }
+
     // ---- Controls and components of the layout --------------------------------------------
 #define ZX_DECLARE_CONTROL(Type, name) Type* name = nullptr;
     ZX_MAIN_CONTROLS(ZX_DECLARE_CONTROL)
@@ -108,39 +125,6 @@ public:
     quint16 TimeoutTrigger = 0;
     void OpenPort(quint16 number);
     void ClosePort();
-
-    // ---- Frame codec -------------------------------------------------------------------------
-    FrameCodec Codec;
-    void BeginRequest(quint8 code) {
-        Codec.BeginRequest(code);
-    }
-    void PutRaw(quint8 b) {
-        Codec.PutRaw(b);
-    }
-    void PutEscaped(quint8 b) {
-        Codec.PutEscaped(b);
-    }
-    void PutByte(unsigned value) {
-        Codec.PutByte(value);
-    }
-    void PutWord(quint16 value) {
-        Codec.PutWord(value);
-    }
-    void PutLong(float value) {
-        Codec.PutLong(value);
-    }
-    quint8 Unescape(std::size_t count) {
-        return Codec.Unescape(count);
-    }
-    quint8 GetByte() {
-        return Codec.GetByte();
-    }
-    quint16 GetWord() {
-        return Codec.GetWord();
-    }
-    float GetSingle() {
-        return Codec.GetSingle();
-    }
 
     // ---- Transaction engine and status line -------------------------------------------------
     // True when the request was written to the port.
@@ -212,15 +196,6 @@ public:
     // Converts an edit's text for a request; on failure the box names the text and nullopt
     // tells the sender to send nothing.
     std::optional<float> EditValue(const QString& text);
-    UserPrompts& Prompts() const {
-        return Prompts_;
-    }
-    DriverClock& Clock() const {
-        return Clock_;
-    }
-    const PortNamespace& Ports() const {
-        return ComPort->Ports();
-    }
 
     // The window's font: "MS Sans Serif" where it exists, a metric-similar sans-serif otherwise,
     // 11 pixels high.

@@ -1,6 +1,7 @@
 #include "Catalogue.h"
 
 #include <array>
+#include <span>
 
 namespace zx {
 
@@ -124,166 +125,104 @@ void WriteToolkitAck(FrameCodec& c, std::uint8_t code, std::uint8_t status) {
     c.PutByte(status);
 }
 
-// ---- Request builders ---------------------------------------------------------------------
+// ---- Requests ---------------------------------------------------------------------------
 
 namespace {
-// The requests whose whole payload is one byte.
-void BuildWithByte(FrameCodec& c, std::uint8_t code, std::uint8_t value) {
-    c.BeginRequest(code);
-    c.PutByte(value);
+
+// The payload of every request, field by field in catalogue order: the one place the request
+// layouts are written, for the tool's builders and the module's reader alike.
+enum class Field : std::uint8_t { Range, DacCode, FullScale, Minimum, Maximum, Invert, Value };
+struct Payload {
+    std::uint8_t Code;
+    std::array<Field, 5> Fields;
+    std::size_t Count;
+};
+using F = Field;
+constexpr Payload Payloads[] = {
+    {cmdCalInputZero, {F::Range}, 1},
+    {cmdCalInputFull, {F::Range, F::FullScale}, 2},
+    {cmdReadActiveInput, {F::Range}, 1},
+    {cmdSelectInputRange, {F::Range}, 1},
+    {cmdProgramInputRange, {F::Range, F::Minimum, F::Maximum}, 3},
+    {cmdSetOutputCode, {F::Range, F::DacCode}, 2},
+    {cmdWriteOutputZero, {F::Range, F::DacCode, F::Minimum, F::Maximum, F::Invert}, 5},
+    {cmdWriteOutputFull, {F::Range, F::DacCode, F::Minimum, F::Maximum, F::Invert}, 5},
+    {cmdReadActiveOutput, {F::Range}, 1},
+    {cmdSelectOutputRange, {F::Range}, 1},
+    {cmdProgramOutputRange, {F::Range, F::Minimum, F::Maximum, F::Invert}, 4},
+    {cmdSetCalMode, {F::Value}, 1},
+    {cmdQueryCalMode, {F::Value}, 1},
+    {cmdSetToolkitVersion, {F::Value}, 1},
+};
+
+std::span<const Field> FieldsOf(std::uint8_t code) {
+    for (const Payload& p : Payloads) {
+        if (p.Code == code) {
+            return {p.Fields.data(), p.Count};
+        }
+    }
+    return {}; // the requests without payload, and codes that are none
 }
+
 } // namespace
 
-void BuildCalInputZero(FrameCodec& c, std::uint8_t range) {
-    BuildWithByte(c, cmdCalInputZero, range);
+void BuildRequest(FrameCodec& c, const Request& r) {
+    c.BeginRequest(r.Code);
+    for (Field field : FieldsOf(r.Code)) {
+        switch (field) {
+        case F::Range:
+            c.PutByte(r.Range);
+            break;
+        case F::DacCode:
+            c.PutWord(r.DacCode);
+            break;
+        case F::FullScale:
+            c.PutLong(r.FullScale);
+            break;
+        case F::Minimum:
+            c.PutLong(r.Minimum);
+            break;
+        case F::Maximum:
+            c.PutLong(r.Maximum);
+            break;
+        case F::Invert:
+            c.PutByte(r.Invert ? 1u : 0u);
+            break;
+        case F::Value:
+            c.PutByte(r.Value);
+            break;
+        }
+    }
 }
-
-void BuildCalInputFull(FrameCodec& c, std::uint8_t range, float fullScale) {
-    c.BeginRequest(cmdCalInputFull);
-    c.PutByte(range);
-    c.PutLong(fullScale);
-}
-
-void BuildReadActiveInput(FrameCodec& c, std::uint8_t range) {
-    BuildWithByte(c, cmdReadActiveInput, range);
-}
-
-void BuildReadProgrammedInput(FrameCodec& c) {
-    c.BeginRequest(cmdReadProgrammedInput);
-}
-
-void BuildClearInputCalFlags(FrameCodec& c) {
-    c.BeginRequest(cmdClearInputCalFlags);
-}
-
-void BuildSelectInputRange(FrameCodec& c, std::uint8_t range) {
-    BuildWithByte(c, cmdSelectInputRange, range);
-}
-
-void BuildProgramInputRange(FrameCodec& c, std::uint8_t range, float minimum, float maximum) {
-    c.BeginRequest(cmdProgramInputRange);
-    c.PutByte(range);
-    c.PutLong(minimum);
-    c.PutLong(maximum);
-}
-
-void BuildSetOutputCode(FrameCodec& c, std::uint8_t range, std::uint16_t dacCode) {
-    c.BeginRequest(cmdSetOutputCode);
-    c.PutByte(range);
-    c.PutWord(dacCode);
-}
-
-namespace {
-void BuildOutputWrite(FrameCodec& c, std::uint8_t code, std::uint8_t range, std::uint16_t dacCode,
-                      float minimum, float maximum, bool invert) {
-    c.BeginRequest(code);
-    c.PutByte(range);
-    c.PutWord(dacCode);
-    c.PutLong(minimum);
-    c.PutLong(maximum);
-    c.PutByte(invert ? 1u : 0u);
-}
-} // namespace
-
-void BuildWriteOutputZero(FrameCodec& c, std::uint8_t range, std::uint16_t zeroCode, float minimum,
-                          float maximum, bool invert) {
-    BuildOutputWrite(c, cmdWriteOutputZero, range, zeroCode, minimum, maximum, invert);
-}
-
-void BuildWriteOutputFull(FrameCodec& c, std::uint8_t range, std::uint16_t fullCode, float minimum,
-                          float maximum, bool invert) {
-    BuildOutputWrite(c, cmdWriteOutputFull, range, fullCode, minimum, maximum, invert);
-}
-
-void BuildReadActiveOutput(FrameCodec& c, std::uint8_t range) {
-    BuildWithByte(c, cmdReadActiveOutput, range);
-}
-
-void BuildReadProgrammedOutput(FrameCodec& c) {
-    c.BeginRequest(cmdReadProgrammedOutput);
-}
-
-void BuildClearOutputCalFlags(FrameCodec& c) {
-    c.BeginRequest(cmdClearOutputCalFlags);
-}
-
-void BuildSelectOutputRange(FrameCodec& c, std::uint8_t range) {
-    BuildWithByte(c, cmdSelectOutputRange, range);
-}
-
-void BuildProgramOutputRange(FrameCodec& c, std::uint8_t range, float minimum, float maximum,
-                             bool invert) {
-    c.BeginRequest(cmdProgramOutputRange);
-    c.PutByte(range);
-    c.PutLong(minimum);
-    c.PutLong(maximum);
-    c.PutByte(invert ? 1u : 0u);
-}
-
-void BuildSetCalMode(FrameCodec& c, std::uint8_t calMode) {
-    BuildWithByte(c, cmdSetCalMode, calMode);
-}
-
-void BuildQueryCalMode(FrameCodec& c, std::uint8_t calMode) {
-    BuildWithByte(c, cmdQueryCalMode, calMode);
-}
-
-void BuildReadVersion(FrameCodec& c) {
-    c.BeginRequest(cmdReadVersion);
-}
-
-void BuildSetToolkitVersion(FrameCodec& c) {
-    BuildWithByte(c, cmdSetToolkitVersion, ToolkitVersion);
-}
-
-// ---- The module's side of a request ------------------------------------------------------
 
 Request ReadRequest(FrameCodec& c) {
     Request r;
     r.Code = c.RxBuffer[0];
     c.RxPos = 1;
-    switch (r.Code) {
-    case cmdCalInputZero:
-    case cmdReadActiveInput:
-    case cmdSelectInputRange:
-    case cmdReadActiveOutput:
-    case cmdSelectOutputRange:
-        r.Range = c.GetByte();
-        break;
-    case cmdCalInputFull:
-        r.Range = c.GetByte();
-        r.FullScale = c.GetSingle();
-        break;
-    case cmdSetOutputCode:
-        r.Range = c.GetByte();
-        r.DacCode = c.GetWord();
-        break;
-    case cmdProgramInputRange:
-        r.Range = c.GetByte();
-        r.Minimum = c.GetSingle();
-        r.Maximum = c.GetSingle();
-        break;
-    case cmdWriteOutputZero:
-    case cmdWriteOutputFull:
-        r.Range = c.GetByte();
-        r.DacCode = c.GetWord();
-        r.Minimum = c.GetSingle();
-        r.Maximum = c.GetSingle();
-        r.Invert = c.GetByte() != 0;
-        break;
-    case cmdProgramOutputRange:
-        r.Range = c.GetByte();
-        r.Minimum = c.GetSingle();
-        r.Maximum = c.GetSingle();
-        r.Invert = c.GetByte() != 0;
-        break;
-    case cmdSetCalMode:
-    case cmdQueryCalMode:
-    case cmdSetToolkitVersion:
-        r.Value = c.GetByte();
-        break;
-    default:
-        break;
+    for (Field field : FieldsOf(r.Code)) {
+        switch (field) {
+        case F::Range:
+            r.Range = c.GetByte();
+            break;
+        case F::DacCode:
+            r.DacCode = c.GetWord();
+            break;
+        case F::FullScale:
+            r.FullScale = c.GetSingle();
+            break;
+        case F::Minimum:
+            r.Minimum = c.GetSingle();
+            break;
+        case F::Maximum:
+            r.Maximum = c.GetSingle();
+            break;
+        case F::Invert:
+            r.Invert = c.GetByte() != 0;
+            break;
+        case F::Value:
+            r.Value = c.GetByte();
+            break;
+        }
     }
     return r;
 }
@@ -318,27 +257,9 @@ struct Named {
     std::uint8_t Code;
     std::string_view Name;
 };
-constexpr Named Names[] = {
-    {cmdCalInputZero, "cmdCalInputZero"},
-    {cmdCalInputFull, "cmdCalInputFull"},
-    {cmdReadActiveInput, "cmdReadActiveInput"},
-    {cmdReadProgrammedInput, "cmdReadProgrammedInput"},
-    {cmdClearInputCalFlags, "cmdClearInputCalFlags"},
-    {cmdSelectInputRange, "cmdSelectInputRange"},
-    {cmdProgramInputRange, "cmdProgramInputRange"},
-    {cmdSetOutputCode, "cmdSetOutputCode"},
-    {cmdWriteOutputZero, "cmdWriteOutputZero"},
-    {cmdWriteOutputFull, "cmdWriteOutputFull"},
-    {cmdReadActiveOutput, "cmdReadActiveOutput"},
-    {cmdReadProgrammedOutput, "cmdReadProgrammedOutput"},
-    {cmdClearOutputCalFlags, "cmdClearOutputCalFlags"},
-    {cmdSelectOutputRange, "cmdSelectOutputRange"},
-    {cmdProgramOutputRange, "cmdProgramOutputRange"},
-    {cmdSetCalMode, "cmdSetCalMode"},
-    {cmdQueryCalMode, "cmdQueryCalMode"},
-    {cmdReadVersion, "cmdReadVersion"},
-    {cmdSetToolkitVersion, "cmdSetToolkitVersion"},
-};
+#define ZX_NAME_REQUEST(name, code) {code, #name},
+constexpr Named Names[] = {ZX_REQUESTS(ZX_NAME_REQUEST)};
+#undef ZX_NAME_REQUEST
 
 } // namespace
 

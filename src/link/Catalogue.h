@@ -66,37 +66,11 @@ void WriteVersionText(FrameCodec& codec, std::uint8_t code, std::string_view tex
 void WriteToolkitAck(FrameCodec& codec, std::uint8_t code, std::uint8_t status);
 
 // ---- Requests ---------------------------------------------------------------------------
-// Each builder begins the request and appends its payload in catalogue order; the frame is
-// closed and sent by the transaction engine.
 
-void BuildCalInputZero(FrameCodec& c, std::uint8_t range);
-void BuildCalInputFull(FrameCodec& c, std::uint8_t range, float fullScale);
-void BuildReadActiveInput(FrameCodec& c, std::uint8_t range);
-void BuildReadProgrammedInput(FrameCodec& c);
-void BuildClearInputCalFlags(FrameCodec& c);
-void BuildSelectInputRange(FrameCodec& c, std::uint8_t range);
-void BuildProgramInputRange(FrameCodec& c, std::uint8_t range, float minimum, float maximum);
-void BuildSetOutputCode(FrameCodec& c, std::uint8_t range, std::uint16_t dacCode);
-void BuildWriteOutputZero(FrameCodec& c, std::uint8_t range, std::uint16_t zeroCode, float minimum,
-                          float maximum, bool invert);
-void BuildWriteOutputFull(FrameCodec& c, std::uint8_t range, std::uint16_t fullCode, float minimum,
-                          float maximum, bool invert);
-void BuildReadActiveOutput(FrameCodec& c, std::uint8_t range);
-void BuildReadProgrammedOutput(FrameCodec& c);
-void BuildClearOutputCalFlags(FrameCodec& c);
-void BuildSelectOutputRange(FrameCodec& c, std::uint8_t range);
-void BuildProgramOutputRange(FrameCodec& c, std::uint8_t range, float minimum, float maximum,
-                             bool invert);
-void BuildSetCalMode(FrameCodec& c, std::uint8_t calMode);
-void BuildQueryCalMode(FrameCodec& c, std::uint8_t calMode);
-void BuildReadVersion(FrameCodec& c);
-void BuildSetToolkitVersion(FrameCodec& c);
-
-// A request as the module reads it: the payload fields its code carries, in catalogue order,
-// from the unescaped body in RxBuffer; fields the frame does not carry read as 0.
+// A request's payload fields by name; each code carries only its own, in catalogue order.
 struct Request {
     std::uint8_t Code = 0;
-    std::uint8_t Range = 0;    // 1, 2, 3, 6, 7, 16 to 19, 22, 23
+    std::uint8_t Range = 0;    // 1, 2, 3, 6, 7, 16 to 19, 22, 23: the list's item index
     std::uint16_t DacCode = 0; // 16, 17, 18
     float FullScale = 0.0f;    // 2
     float Minimum = 0.0f;      // 7, 17, 18, 23
@@ -105,6 +79,11 @@ struct Request {
     std::uint8_t Value = 0;    // 32, 33: CalMode; 51: ToolkitVersion
     bool operator==(const Request&) const = default;
 };
+
+// Begins the request with its code and appends the payload its code carries; the transaction
+// engine closes and sends the frame.
+void BuildRequest(FrameCodec& codec, const Request& request);
+// The module's side: the request in RxBuffer, unescaped; fields the frame lacks read as 0.
 Request ReadRequest(FrameCodec& codec);
 
 // ---- Dispatch ---------------------------------------------------------------------------

@@ -14,26 +14,31 @@ inline constexpr std::uint8_t DLE = 0x10;
 // Size of the transmit buffer and of both receive buffers.
 inline constexpr std::size_t FrameBufferSize = 129;
 
-// Request codes. The module answers with a frame whose first byte repeats the code.
-inline constexpr std::uint8_t cmdCalInputZero = 1;
-inline constexpr std::uint8_t cmdCalInputFull = 2;
-inline constexpr std::uint8_t cmdReadActiveInput = 3;
-inline constexpr std::uint8_t cmdReadProgrammedInput = 4;
-inline constexpr std::uint8_t cmdClearInputCalFlags = 5;
-inline constexpr std::uint8_t cmdSelectInputRange = 6;
-inline constexpr std::uint8_t cmdProgramInputRange = 7;
-inline constexpr std::uint8_t cmdSetOutputCode = 16;
-inline constexpr std::uint8_t cmdWriteOutputZero = 17;
-inline constexpr std::uint8_t cmdWriteOutputFull = 18;
-inline constexpr std::uint8_t cmdReadActiveOutput = 19;
-inline constexpr std::uint8_t cmdReadProgrammedOutput = 20;
-inline constexpr std::uint8_t cmdClearOutputCalFlags = 21;
-inline constexpr std::uint8_t cmdSelectOutputRange = 22;
-inline constexpr std::uint8_t cmdProgramOutputRange = 23;
-inline constexpr std::uint8_t cmdSetCalMode = 32;
-inline constexpr std::uint8_t cmdQueryCalMode = 33;
-inline constexpr std::uint8_t cmdReadVersion = 48;
-inline constexpr std::uint8_t cmdSetToolkitVersion = 51;
+// The nineteen requests, as the protocol names them, with their codes. The module answers with
+// a frame whose first byte repeats the code.
+#define ZX_REQUESTS(X)                                                                             \
+    X(cmdCalInputZero, 1)                                                                          \
+    X(cmdCalInputFull, 2)                                                                          \
+    X(cmdReadActiveInput, 3)                                                                       \
+    X(cmdReadProgrammedInput, 4)                                                                   \
+    X(cmdClearInputCalFlags, 5)                                                                    \
+    X(cmdSelectInputRange, 6)                                                                      \
+    X(cmdProgramInputRange, 7)                                                                     \
+    X(cmdSetOutputCode, 16)                                                                        \
+    X(cmdWriteOutputZero, 17)                                                                      \
+    X(cmdWriteOutputFull, 18)                                                                      \
+    X(cmdReadActiveOutput, 19)                                                                     \
+    X(cmdReadProgrammedOutput, 20)                                                                 \
+    X(cmdClearOutputCalFlags, 21)                                                                  \
+    X(cmdSelectOutputRange, 22)                                                                    \
+    X(cmdProgramOutputRange, 23)                                                                   \
+    X(cmdSetCalMode, 32)                                                                           \
+    X(cmdQueryCalMode, 33)                                                                         \
+    X(cmdReadVersion, 48)                                                                          \
+    X(cmdSetToolkitVersion, 51)
+#define ZX_DEFINE_REQUEST(name, code) inline constexpr std::uint8_t name = code;
+ZX_REQUESTS(ZX_DEFINE_REQUEST)
+#undef ZX_DEFINE_REQUEST
 
 // The tool's own version 1.71 without its point, written into the module after an input range
 // has been made permanent.

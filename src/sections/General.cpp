@@ -21,12 +21,14 @@ std::optional<float> TfrmMain::EditValue(const QString& text) {
 }
 
 void TfrmMain::calSwitchClick(QObject*) {
-    BuildSetCalMode(Codec, calSwitch->On() ? 1 : 0);
+    BuildRequest(Codec,
+                 {.Code = cmdSetCalMode, .Value = static_cast<quint8>(calSwitch->On() ? 1 : 0)});
     SendRequest();
 }
 
 void TfrmMain::QueryCalMode() {
-    BuildQueryCalMode(Codec, calSwitch->On() ? 1 : 0);
+    BuildRequest(Codec,
+                 {.Code = cmdQueryCalMode, .Value = static_cast<quint8>(calSwitch->On() ? 1 : 0)});
     SendRequest();
 }
 
@@ -40,7 +42,7 @@ void TfrmMain::sbMainPanels1DblClick(QObject*) {
 
 void TfrmMain::RequestVersion() {
     ShowStatus(QStringLiteral("Reading version..."), Busy);
-    BuildReadVersion(Codec);
+    BuildRequest(Codec, {.Code = cmdReadVersion});
     SendRequest();
 }
 
@@ -52,7 +54,7 @@ void TfrmMain::ApplyVersion() {
 
 void TfrmMain::SendToolkitVersion() {
     ShowStatus(QStringLiteral("Setting Toolkit version..."), Busy);
-    BuildSetToolkitVersion(Codec);
+    BuildRequest(Codec, {.Code = cmdSetToolkitVersion, .Value = ToolkitVersion});
     SendRequest();
 }
 

@@ -45,7 +45,7 @@ void TfrmMain::lvInpCalStatCustomDrawSubItem(StatusList* Sender, int row, int su
 
 void TfrmMain::beInpZeroPropertiesButtonClick(QObject*) {
     ShowStatus(QStringLiteral("Calibrating input ZS..."), Busy);
-    BuildCalInputZero(Codec, RangeCodeOf(cmbInpRanges));
+    BuildRequest(Codec, {.Code = cmdCalInputZero, .Range = RangeCodeOf(cmbInpRanges)});
     SendRequest();
 }
 
@@ -55,19 +55,20 @@ void TfrmMain::beInpFullPropertiesButtonClick(QObject*) {
     if (!full) {
         return;
     }
-    BuildCalInputFull(Codec, RangeCodeOf(cmbInpRanges), *full);
+    BuildRequest(Codec,
+                 {.Code = cmdCalInputFull, .Range = RangeCodeOf(cmbInpRanges), .FullScale = *full});
     SendRequest();
 }
 
 void TfrmMain::btnGetPermInpRangeClick(QObject*) {
     ShowStatus(QStringLiteral("Reading range..."), Busy);
-    BuildReadProgrammedInput(Codec);
+    BuildRequest(Codec, {.Code = cmdReadProgrammedInput});
     SendRequest();
 }
 
 void TfrmMain::btnGetTempInpRangeClick(QObject*) {
     ShowStatus(QStringLiteral("Reading active range..."), Busy);
-    BuildReadActiveInput(Codec, RangeCodeOf(cmbInpRanges));
+    BuildRequest(Codec, {.Code = cmdReadActiveInput, .Range = RangeCodeOf(cmbInpRanges)});
     SendRequest();
 }
 
@@ -76,7 +77,7 @@ void TfrmMain::cmbInpRangesPropertiesEditValueChanged(QObject*) {
         return; // the program's own selection sends nothing
     }
     ShowStatus(QStringLiteral("Changing input range..."), Busy);
-    BuildSelectInputRange(Codec, RangeCodeOf(cmbInpRanges));
+    BuildRequest(Codec, {.Code = cmdSelectInputRange, .Range = RangeCodeOf(cmbInpRanges)});
     SendRequest();
 }
 
@@ -104,7 +105,10 @@ void TfrmMain::btnSetInputRangeClick(QObject*) {
     const auto minimum = EditValue(edInpMin->text());
     const auto maximum = minimum ? EditValue(edInpMax->text()) : std::nullopt;
     if (minimum && maximum) {
-        BuildProgramInputRange(Codec, RangeCodeOf(cmbInpRanges), *minimum, *maximum);
+        BuildRequest(Codec, {.Code = cmdProgramInputRange,
+                             .Range = RangeCodeOf(cmbInpRanges),
+                             .Minimum = *minimum,
+                             .Maximum = *maximum});
         if (SendRequest()) {
             ToolkitVersionDue = true;
         }
@@ -112,22 +116,19 @@ void TfrmMain::btnSetInputRangeClick(QObject*) {
     InputEventsArmed = true;
 }
 
+// An emptied limit takes the limit of the range last shown.
 void TfrmMain::edInpMinExit(QObject*) {
-    if (edInpMin->text().isEmpty()) {
-        const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
-        edInpMin->setText(Number(range.MinLimit, range.DisplayFormat));
-    }
+    const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
+    FillEmptyLimit(edInpMin, range.MinLimit, range.DisplayFormat);
 }
 
 void TfrmMain::edInpMaxExit(QObject*) {
-    if (edInpMax->text().isEmpty()) {
-        const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
-        edInpMax->setText(Number(range.MaxLimit, range.DisplayFormat));
-    }
+    const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
+    FillEmptyLimit(edInpMax, range.MaxLimit, range.DisplayFormat);
 }
 
 void TfrmMain::mnuClearInCalClick(QObject*) {
-    BuildClearInputCalFlags(Codec);
+    BuildRequest(Codec, {.Code = cmdClearInputCalFlags});
     SendRequest();
 }
 

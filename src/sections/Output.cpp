@@ -31,13 +31,13 @@ void TfrmMain::ShowOutputCalFlags(quint8 zero, quint8 full) {
 
 void TfrmMain::btnGetPermOutRangeClick(QObject*) {
     ShowStatus(QStringLiteral("Reading range..."), Busy);
-    BuildReadProgrammedOutput(Codec);
+    BuildRequest(Codec, {.Code = cmdReadProgrammedOutput});
     SendRequest();
 }
 
 void TfrmMain::btnGetTempOutRangeClick(QObject*) {
     ShowStatus(QStringLiteral("Reading active range..."), Busy);
-    BuildReadActiveOutput(Codec, RangeCodeOf(cmbOutRanges));
+    BuildRequest(Codec, {.Code = cmdReadActiveOutput, .Range = RangeCodeOf(cmbOutRanges)});
     SendRequest();
 }
 
@@ -46,27 +46,29 @@ void TfrmMain::cmbOutRangesPropertiesEditValueChanged(QObject*) {
         return;
     }
     ShowStatus(QStringLiteral("Changing range..."), Busy);
-    BuildSelectOutputRange(Codec, RangeCodeOf(cmbOutRanges));
+    BuildRequest(Codec, {.Code = cmdSelectOutputRange, .Range = RangeCodeOf(cmbOutRanges)});
     SendRequest();
 }
 
 // Each change of a DAC code drives the module's output at once, with no Busy text: the
 // technician trims against a meter. While the text is empty the spin edit keeps its last
 // value and reports no change, so nothing is sent until a number stands there again.
-void TfrmMain::seOutZeroPropertiesChange(QObject*) {
-    if (!OutputEventsArmed) {
+static void DriveDac(TfrmMain& w, const CodeSpinEdit* code) {
+    if (!w.OutputEventsArmed) {
         return;
     }
-    BuildSetOutputCode(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutZero->value()));
-    SendRequest();
+    BuildRequest(w.Codec, {.Code = cmdSetOutputCode,
+                           .Range = RangeCodeOf(w.cmbOutRanges),
+                           .DacCode = static_cast<quint16>(code->value())});
+    w.SendRequest();
+}
+
+void TfrmMain::seOutZeroPropertiesChange(QObject*) {
+    DriveDac(*this, seOutZero);
 }
 
 void TfrmMain::seOutFullPropertiesChange(QObject*) {
-    if (!OutputEventsArmed) {
-        return;
-    }
-    BuildSetOutputCode(Codec, RangeCodeOf(cmbOutRanges), static_cast<quint16>(seOutFull->value()));
-    SendRequest();
+    DriveDac(*this, seOutFull);
 }
 
 // An emptied spin edit becomes 0 on exit, and that drives the DAC to code 0 like any other
@@ -91,17 +93,16 @@ void TfrmMain::seOutFullExit(QObject*) {
     EmptyCodeToZero(seOutFull, &TfrmMain::seOutFullPropertiesChange, *this);
 }
 
+// An emptied limit takes the limit of the range chosen in the list.
 void TfrmMain::edOutMinExit(QObject*) {
-    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
-    if (edOutMin->text().isEmpty() && range != nullptr) {
-        edOutMin->setText(Number(range->MinLimit, range->DisplayFormat));
+    if (const ORange* range = FindOutputRange(cmbOutRanges->currentIndex())) {
+        FillEmptyLimit(edOutMin, range->MinLimit, range->DisplayFormat);
     }
 }
 
 void TfrmMain::edOutMaxExit(QObject*) {
-    const ORange* range = FindOutputRange(cmbOutRanges->currentIndex());
-    if (edOutMax->text().isEmpty() && range != nullptr) {
-        edOutMax->setText(Number(range->MaxLimit, range->DisplayFormat));
+    if (const ORange* range = FindOutputRange(cmbOutRanges->currentIndex())) {
+        FillEmptyLimit(edOutMax, range->MaxLimit, range->DisplayFormat);
     }
 }
 
@@ -114,15 +115,13 @@ static void WriteDacCode(TfrmMain& w, bool full) {
     if (!minimum || !maximum) {
         return;
     }
-    const quint8 range = RangeCodeOf(w.cmbOutRanges);
-    const bool invert = w.cbInvertOut->isChecked();
-    if (full) {
-        BuildWriteOutputFull(w.Codec, range, static_cast<quint16>(w.seOutFull->value()), *minimum,
-                             *maximum, invert);
-    } else {
-        BuildWriteOutputZero(w.Codec, range, static_cast<quint16>(w.seOutZero->value()), *minimum,
-                             *maximum, invert);
-    }
+    const CodeSpinEdit* code = full ? w.seOutFull : w.seOutZero;
+    BuildRequest(w.Codec, {.Code = full ? cmdWriteOutputFull : cmdWriteOutputZero,
+                           .Range = RangeCodeOf(w.cmbOutRanges),
+                           .DacCode = static_cast<quint16>(code->value()),
+                           .Minimum = *minimum,
+                           .Maximum = *maximum,
+                           .Invert = w.cbInvertOut->isChecked()});
     w.SendRequest();
 }
 
@@ -160,13 +159,16 @@ void TfrmMain::btnSetOutRangeClick(QObject*) {
     if (!minimum || !maximum) {
         return;
     }
-    BuildProgramOutputRange(Codec, RangeCodeOf(cmbOutRanges), *minimum, *maximum,
-                            cbInvertOut->isChecked());
+    BuildRequest(Codec, {.Code = cmdProgramOutputRange,
+                         .Range = RangeCodeOf(cmbOutRanges),
+                         .Minimum = *minimum,
+                         .Maximum = *maximum,
+                         .Invert = cbInvertOut->isChecked()});
     SendRequest();
 }
 
 void TfrmMain::mnuClearOutCalClick(QObject*) {
-    BuildClearOutputCalFlags(Codec);
+    BuildRequest(Codec, {.Code = cmdClearOutputCalFlags});
     SendRequest();
 }
 

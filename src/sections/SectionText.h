@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QString>
 
 #include <string_view>
@@ -39,6 +40,13 @@ inline void SetLabelColor(QLabel* label, const QColor& color) {
     p.setColor(QPalette::WindowText, color);
     p.setColor(QPalette::Disabled, QPalette::WindowText, color);
     label->setPalette(p);
+}
+
+// A limit edit left empty takes the range's limit; a text of the technician's stays as it is.
+inline void FillEmptyLimit(QLineEdit* edit, float limit, std::string_view pattern) {
+    if (edit->text().isEmpty()) {
+        edit->setText(Number(limit, pattern));
+    }
 }
 
 // The range code of a request: the list's item index at the moment of sending.

@@ -1,23 +1,16 @@
+#include "ProcessCost.h"
 #include "SimProcess.h"
 #include "WindowFixture.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <random>
-#include <sys/resource.h>
 #include <thread>
 
 namespace zx::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-double CpuMs() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
-           (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
-}
 
 class FieldFaults : public WindowFixture {};
 

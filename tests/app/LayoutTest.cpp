@@ -10,45 +10,15 @@ namespace {
 
 class Layout : public WindowFixture {};
 
+// The class each kind is built as, in the order of ControlKind.
 const char* KindClass(ControlKind kind) {
-    switch (kind) {
-    case ControlKind::Strip:
-    case ControlKind::Container:
-        return "QWidget";
-    case ControlKind::Separator:
-        return "QFrame";
-    case ControlKind::Group:
-        return "QGroupBox";
-    case ControlKind::StatusBar:
-        return "zx::StatusPanels";
-    case ControlKind::Label:
-    case ControlKind::UnitLabel:
-        return "QLabel";
-    case ControlKind::ValueLabel:
-        return "zx::ValueLabel";
-    case ControlKind::Button:
-        return "QPushButton";
-    case ControlKind::RangeList:
-        return "zx::RangeList";
-    case ControlKind::NumberEdit:
-        return "zx::NumberEdit";
-    case ControlKind::CalibrationEdit:
-        return "zx::CalibrationEdit";
-    case ControlKind::CodeSpinEdit:
-        return "zx::CodeSpinEdit";
-    case ControlKind::CheckBox:
-        return "QCheckBox";
-    case ControlKind::StatusList:
-        return "zx::StatusList";
-    case ControlKind::ShapeRect:
-    case ControlKind::ShapeCircle:
-        return "zx::Shape";
-    case ControlKind::Toggle:
-        return "zx::ToggleSwitch";
-    case ControlKind::Lamp:
-        return "zx::Lamp";
-    }
-    return "";
+    static const char* const classes[] = {
+        "QWidget",          "QFrame",           "QGroupBox",      "zx::StatusPanels",
+        "QWidget",          "QLabel",           "QLabel",         "zx::ValueLabel",
+        "QPushButton",      "zx::RangeList",    "zx::NumberEdit", "zx::CalibrationEdit",
+        "zx::CodeSpinEdit", "QCheckBox",        "zx::StatusList", "zx::Shape",
+        "zx::Shape",        "zx::ToggleSwitch", "zx::Lamp"};
+    return classes[static_cast<int>(kind)];
 }
 
 TEST_F(Layout, EveryControlStandsWhereTheTableSays) {

@@ -1,3 +1,4 @@
+#include "Frames.h"
 #include "WindowFixture.h"
 
 #include <QTest>
@@ -8,23 +9,6 @@
 namespace zx::test {
 namespace {
 
-using Bytes = std::vector<quint8>;
-
-// Singles on the wire, little-endian, escaped where needed.
-Bytes F(float v) {
-    Bytes out;
-    const auto bits = std::bit_cast<quint32>(v);
-    for (int shift = 0; shift < 32; shift += 8) {
-        const auto b = static_cast<quint8>((bits >> shift) & 0xFF);
-        if (b == 0x02 || b == 0x03 || b == 0x10) {
-            out.push_back(0x10);
-            out.push_back(static_cast<quint8>(0xFF - b));
-        } else {
-            out.push_back(b);
-        }
-    }
-    return out;
-}
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) {
@@ -78,12 +62,12 @@ TEST_F(Sections, InputRequestsCarryTheControlsValues) {
     // beInpFull shows the full scale of the range last reported (5), sent with the combo's 3.
     ASSERT_EQ(Window.beInpFull->text(), "10.000");
     Window.beInpFull->Button()->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x10, 0xFD, 0x10, 0xFC}, F(10.0f), {0x03}}));
+    EXPECT_EQ(Sent(), Cat({{0x02, 0x10, 0xFD, 0x10, 0xFC}, Single(10.0f), {0x03}}));
 
     Window.edInpMin->setText("-5");
     Window.edInpMax->setText("5.");
     Window.btnSetInputRange->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x07, 0x10, 0xFC}, F(-5.0f), F(5.0f), {0x03}}));
+    EXPECT_EQ(Sent(), Cat({{0x02, 0x07, 0x10, 0xFC}, Single(-5.0f), Single(5.0f), {0x03}}));
     EXPECT_EQ(StatusText(), "Setting range...");
     EXPECT_TRUE(Window.InputEventsArmed);
 
@@ -160,8 +144,10 @@ TEST_F(Sections, OutputRequestsCarryTheControlsValues) {
     Window.edOutMin->setText("-50"); // the DAC writes do not check the limits
     Window.cbInvertOut->setChecked(false);
     Window.btnOutZero->click();
-    EXPECT_EQ(Sent(),
-              Cat({{0x02, 0x11, 0x00, 0x10, 0xFC, 0x10, 0xEF}, F(-50.0f), F(8.0f), {0x00, 0x03}}));
+    EXPECT_EQ(Sent(), Cat({{0x02, 0x11, 0x00, 0x10, 0xFC, 0x10, 0xEF},
+                           Single(-50.0f),
+                           Single(8.0f),
+                           {0x00, 0x03}}));
     EXPECT_EQ(StatusText(), "Writing DAC ZS...");
 
     Window.cbInvertOut->setChecked(true); // ticking sends nothing by itself
@@ -173,7 +159,7 @@ TEST_F(Sections, OutputRequestsCarryTheControlsValues) {
     Window.edOutMin->setText("-10.000"); // exactly the range's limits are accepted
     Window.edOutMax->setText("10.000");
     Window.btnSetOutRange->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x17, 0x00}, F(-10.0f), F(10.0f), {0x01, 0x03}}));
+    EXPECT_EQ(Sent(), Cat({{0x02, 0x17, 0x00}, Single(-10.0f), Single(10.0f), {0x01, 0x03}}));
     EXPECT_EQ(StatusText(), "Writing DAC ZS...") << "programming shows no Busy text";
 
     Window.cmbOutRanges->setCurrentIndex(1);

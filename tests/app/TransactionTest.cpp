@@ -13,7 +13,6 @@ namespace zx::test {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<quint8>;
 
 const InputRangeStatus GoodInput{1, 5, 1, 2.5f, 0x7FF, 0x7FF, -10.0f, 10.0f, 30.0f, 23.0f, 0};
 
@@ -129,8 +128,7 @@ TEST_F(Transactions, OfTwoAnswersOnlyTheFirstIsTaken) {
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03, 0x02, 0x04, 0x03}));
     FrameCodec module;
     WriteInputRangeStatus(module, 4, GoodInput);
-    module.PutRaw(0x03);
-    Bytes both(module.TxBuffer.begin(), module.TxBuffer.begin() + module.TxLength);
+    Bytes both = test::Sent(module);
     both.insert(both.end(), {0x02, 0x04, 0x00, 0x03}); // a failure behind it
     AnswerRaw(both);
     EXPECT_EQ(StatusText(), "Success.");

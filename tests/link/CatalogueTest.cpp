@@ -1,33 +1,22 @@
 #include "Catalogue.h"
+#include "Frames.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 
 namespace zx {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Sent(FrameCodec& c) {
-    c.PutRaw(ETX);
-    return Bytes(c.TxBuffer.begin(), c.TxBuffer.begin() + c.TxLength);
-}
-
-// Feeds a frame as the collector would deliver it (no STX/ETX) into the codec.
-void Receive(FrameCodec& c, const Bytes& frame) {
-    ASSERT_GE(frame.size(), 2u);
-    c.StoreRxRaw(frame.data() + 1, frame.size() - 2);
-    c.Unescape(frame.size() - 2);
-}
+using test::Bytes;
+using test::Received;
+using test::Sent;
 
 // Each request as the tool builds it and as the module reads it back from the same bytes.
 struct RequestCase {
     const char* name;
-    std::function<void(FrameCodec&)> build;
+    Request request;
     Bytes wire;
-    Request read;
 };
 
 void PrintTo(const RequestCase& c, std::ostream* out) {
@@ -38,100 +27,62 @@ class CatalogueRequests : public ::testing::TestWithParam<RequestCase> {};
 
 TEST_P(CatalogueRequests, GoOnTheWireByteForByteAndReadBack) {
     FrameCodec c;
-    GetParam().build(c);
+    BuildRequest(c, GetParam().request);
     EXPECT_EQ(Sent(c), GetParam().wire);
-    FrameCodec module;
-    Receive(module, GetParam().wire);
-    EXPECT_EQ(ReadRequest(module), GetParam().read);
+    const Bytes& wire = GetParam().wire;
+    FrameCodec module = Received(Bytes(wire.begin() + 1, wire.end() - 1));
+    EXPECT_EQ(ReadRequest(module), GetParam().request);
 }
 
-using R = Request;
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, CatalogueRequests,
     ::testing::Values(
-        RequestCase{"CalInputZero",
-                    [](FrameCodec& c) { BuildCalInputZero(c, 5); },
-                    {0x02, 0x01, 0x05, 0x03},
-                    R{1, 5}},
+        RequestCase{"CalInputZero", {.Code = 1, .Range = 5}, {0x02, 0x01, 0x05, 0x03}},
         RequestCase{"CalInputFull",
-                    [](FrameCodec& c) { BuildCalInputFull(c, 5, 10.0f); },
-                    {0x02, 0x10, 0xFD, 0x05, 0x00, 0x00, 0x20, 0x41, 0x03},
-                    R{2, 5, 0, 10.0f}},
-        RequestCase{"ReadActiveInput",
-                    [](FrameCodec& c) { BuildReadActiveInput(c, 0); },
-                    {0x02, 0x10, 0xFC, 0x00, 0x03},
-                    R{3, 0}},
-        RequestCase{"ReadProgrammedInput",
-                    [](FrameCodec& c) { BuildReadProgrammedInput(c); },
-                    {0x02, 0x04, 0x03},
-                    R{4}},
-        RequestCase{"ClearInputCalFlags",
-                    [](FrameCodec& c) { BuildClearInputCalFlags(c); },
-                    {0x02, 0x05, 0x03},
-                    R{5}},
-        RequestCase{"SelectInputRange",
-                    [](FrameCodec& c) { BuildSelectInputRange(c, 10); },
-                    {0x02, 0x06, 0x0A, 0x03},
-                    R{6, 10}},
+                    {.Code = 2, .Range = 5, .FullScale = 10.0f},
+                    {0x02, 0x10, 0xFD, 0x05, 0x00, 0x00, 0x20, 0x41, 0x03}},
+        RequestCase{"ReadActiveInput", {.Code = 3, .Range = 0}, {0x02, 0x10, 0xFC, 0x00, 0x03}},
+        RequestCase{"ReadProgrammedInput", {.Code = 4}, {0x02, 0x04, 0x03}},
+        RequestCase{"ClearInputCalFlags", {.Code = 5}, {0x02, 0x05, 0x03}},
+        RequestCase{"SelectInputRange", {.Code = 6, .Range = 10}, {0x02, 0x06, 0x0A, 0x03}},
         RequestCase{"ProgramInputRange",
-                    [](FrameCodec& c) { BuildProgramInputRange(c, 3, -2.5f, 2.0f); },
-                    {0x02, 0x07, 0x10, 0xFC, 0x00, 0x00, 0x20, 0xC0, 0x00, 0x00, 0x00, 0x40, 0x03},
-                    R{7, 3, 0, 0, -2.5f, 2.0f}},
+                    {.Code = 7, .Range = 3, .Minimum = -2.5f, .Maximum = 2.0f},
+                    {0x02, 0x07, 0x10, 0xFC, 0x00, 0x00, 0x20, 0xC0, 0x00, 0x00, 0x00, 0x40, 0x03}},
         RequestCase{"SetOutputCode",
-                    [](FrameCodec& c) { BuildSetOutputCode(c, 1, 4099); },
-                    {0x02, 0x10, 0xEF, 0x01, 0x10, 0xFC, 0x10, 0xEF, 0x03},
-                    R{16, 1, 4099}},
-        RequestCase{"WriteOutputZero",
-                    [](FrameCodec& c) { BuildWriteOutputZero(c, 0, 1000, -10.0f, 10.0f, true); },
-                    {0x02, 0x11, 0x00, 0xE8, 0x10, 0xFC, 0x00, 0x00, 0x20, 0xC1, 0x00, 0x00, 0x20,
-                     0x41, 0x01, 0x03},
-                    R{17, 0, 1000, 0, -10.0f, 10.0f, true}},
-        RequestCase{"WriteOutputFull",
-                    [](FrameCodec& c) { BuildWriteOutputFull(c, 1, 0xFFFF, 0.0f, 20.0f, false); },
-                    {0x02, 0x12, 0x01, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA0, 0x41,
-                     0x00, 0x03},
-                    R{18, 1, 0xFFFF, 0, 0.0f, 20.0f}},
-        RequestCase{"ReadActiveOutput",
-                    [](FrameCodec& c) { BuildReadActiveOutput(c, 1); },
-                    {0x02, 0x13, 0x01, 0x03},
-                    R{19, 1}},
-        RequestCase{"ReadProgrammedOutput",
-                    [](FrameCodec& c) { BuildReadProgrammedOutput(c); },
-                    {0x02, 0x14, 0x03},
-                    R{20}},
-        RequestCase{"ClearOutputCalFlags",
-                    [](FrameCodec& c) { BuildClearOutputCalFlags(c); },
-                    {0x02, 0x15, 0x03},
-                    R{21}},
-        RequestCase{"SelectOutputRange",
-                    [](FrameCodec& c) { BuildSelectOutputRange(c, 0); },
-                    {0x02, 0x16, 0x00, 0x03},
-                    R{22, 0}},
-        RequestCase{"ProgramOutputRange",
-                    [](FrameCodec& c) { BuildProgramOutputRange(c, 1, 4.0f, 20.0f, true); },
-                    {0x02, 0x17, 0x01, 0x00, 0x00, 0x80, 0x40, 0x00, 0x00, 0xA0, 0x41, 0x01, 0x03},
-                    R{23, 1, 0, 0, 4.0f, 20.0f, true}},
-        RequestCase{"SetCalMode",
-                    [](FrameCodec& c) { BuildSetCalMode(c, 1); },
-                    {0x02, 0x20, 0x01, 0x03},
-                    R{32, 0, 0, 0, 0, 0, false, 1}},
-        RequestCase{"QueryCalMode",
-                    [](FrameCodec& c) { BuildQueryCalMode(c, 0); },
-                    {0x02, 0x21, 0x00, 0x03},
-                    R{33}},
+                    {.Code = 16, .Range = 1, .DacCode = 4099},
+                    {0x02, 0x10, 0xEF, 0x01, 0x10, 0xFC, 0x10, 0xEF, 0x03}},
         RequestCase{
-            "ReadVersion", [](FrameCodec& c) { BuildReadVersion(c); }, {0x02, 0x30, 0x03}, R{48}},
-        RequestCase{"SetToolkitVersion",
-                    [](FrameCodec& c) { BuildSetToolkitVersion(c); },
-                    {0x02, 0x33, 0xAB, 0x03},
-                    R{51, 0, 0, 0, 0, 0, false, 171}}),
+            "WriteOutputZero",
+            {.Code = 17, .DacCode = 1000, .Minimum = -10.0f, .Maximum = 10.0f, .Invert = true},
+            {0x02, 0x11, 0x00, 0xE8, 0x10, 0xFC, 0x00, 0x00, 0x20, 0xC1, 0x00, 0x00, 0x20, 0x41,
+             0x01, 0x03}},
+        RequestCase{"WriteOutputFull",
+                    {.Code = 18, .Range = 1, .DacCode = 0xFFFF, .Maximum = 20.0f},
+                    {0x02, 0x12, 0x01, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xA0, 0x41,
+                     0x00, 0x03}},
+        RequestCase{"ReadActiveOutput", {.Code = 19, .Range = 1}, {0x02, 0x13, 0x01, 0x03}},
+        RequestCase{"ReadProgrammedOutput", {.Code = 20}, {0x02, 0x14, 0x03}},
+        RequestCase{"ClearOutputCalFlags", {.Code = 21}, {0x02, 0x15, 0x03}},
+        RequestCase{"SelectOutputRange", {.Code = 22, .Range = 0}, {0x02, 0x16, 0x00, 0x03}},
+        RequestCase{"ProgramOutputRange",
+                    {.Code = 23, .Range = 1, .Minimum = 4.0f, .Maximum = 20.0f, .Invert = true},
+                    {0x02, 0x17, 0x01, 0x00, 0x00, 0x80, 0x40, 0x00, 0x00, 0xA0, 0x41, 0x01, 0x03}},
+        RequestCase{"SetCalMode", {.Code = 32, .Value = 1}, {0x02, 0x20, 0x01, 0x03}},
+        RequestCase{"QueryCalMode", {.Code = 33, .Value = 0}, {0x02, 0x21, 0x00, 0x03}},
+        RequestCase{"ReadVersion", {.Code = 48}, {0x02, 0x30, 0x03}},
+        RequestCase{"SetToolkitVersion", {.Code = 51, .Value = 171}, {0x02, 0x33, 0xAB, 0x03}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CatalogueRequests, TheLongestRequestFitsEvenFullyEscaped) {
     FrameCodec c;
     // Every byte of 2.0f-like patterns escaped: 0x10 everywhere is the worst case.
     const float allDle = std::bit_cast<float>(0x10101010u);
-    BuildWriteOutputZero(c, 0x10, 0x1010, allDle, allDle, true);
+    BuildRequest(c, {.Code = cmdWriteOutputZero,
+                     .Range = 0x10,
+                     .DacCode = 0x1010,
+                     .Minimum = allDle,
+                     .Maximum = allDle,
+                     .Invert = true});
     c.PutRaw(ETX);
     EXPECT_FALSE(c.TxOverflow());
     EXPECT_LE(c.TxLength, 27);
@@ -156,11 +107,10 @@ TEST(CatalogueRecords, StatusRecordsMatchTheirLayoutsBothWays) {
     WriteOutputRangeStatus(c, 19, OutputRecord);
     EXPECT_EQ(Sent(c), EncodeFrame(OutputBody.data(), OutputBody.size()));
 
-    FrameCodec tool;
-    Receive(tool, EncodeFrame(InputBody.data(), InputBody.size()));
+    FrameCodec tool = Received(InputBody);
     EXPECT_EQ(ReadInputRangeStatus(tool), InputRecord);
     EXPECT_EQ(tool.RxPos, 29);
-    Receive(tool, EncodeFrame(OutputBody.data(), OutputBody.size()));
+    tool = Received(OutputBody);
     EXPECT_EQ(ReadOutputRangeStatus(tool), OutputRecord);
     EXPECT_EQ(tool.RxPos, 30);
 }
@@ -177,28 +127,25 @@ TEST(CatalogueRecords, ShortRecordsMatchTheirLayoutsBothWays) {
     version.push_back(0x03);
     EXPECT_EQ(Sent(c), version);
 
-    FrameCodec tool;
-    Receive(tool, {0x02, 0x21, 0x01, 0x03});
+    FrameCodec tool = Received({0x21, 0x01});
     EXPECT_EQ(ReadCalMode(tool), 1);
-    Receive(tool, {0x02, 0x33, 0x03});
+    tool = Received({0x33});
     EXPECT_EQ(ReadToolkitAck(tool), 0);
 }
 
 TEST(CatalogueRecords, StatusZeroStopsTheReader) {
-    FrameCodec tool;
-    Receive(tool, {0x02, 0x04, 0x00, 0x05, 0x01, 0x03});
+    FrameCodec tool = Received({0x04, 0x00, 0x05, 0x01});
     const InputRangeStatus got = ReadInputRangeStatus(tool);
     EXPECT_EQ(got.Status, 0);
     EXPECT_EQ(got.RangeCode, 0);
     EXPECT_EQ(tool.RxPos, 2);
-    Receive(tool, {0x02, 0x14, 0x00, 0x01, 0x01, 0x03});
+    tool = Received({0x14, 0x00, 0x01, 0x01});
     EXPECT_EQ(ReadOutputRangeStatus(tool), OutputRangeStatus{});
     EXPECT_EQ(tool.RxPos, 2);
 }
 
 TEST(CatalogueRecords, ARecordCutShortReadsZeros) {
-    FrameCodec tool;
-    Receive(tool, {0x02, 0x14, 0x01, 0x01, 0x03});
+    FrameCodec tool = Received({0x14, 0x01, 0x01});
     const OutputRangeStatus got = ReadOutputRangeStatus(tool);
     EXPECT_EQ(got.Status, 1);
     EXPECT_EQ(got.RangeCode, 1);
@@ -214,14 +161,14 @@ TEST(CatalogueRecords, VersionTextIsFiftyBytesWithTrailingControlsRemoved) {
     }
     body.push_back(0x00);
     body.push_back(0x1F);
-    Receive(tool, EncodeFrame(body.data(), body.size()));
+    tool = Received(body);
     EXPECT_EQ(ReadVersionText(tool), "Module  V2.0");
     EXPECT_EQ(tool.RxPos, 51);
 
     // Bytes behind offset 50 are not part of the text.
     Bytes longBody(60, 'x');
     longBody[0] = 0x30;
-    Receive(tool, EncodeFrame(longBody.data(), longBody.size()));
+    tool = Received(longBody);
     EXPECT_EQ(ReadVersionText(tool), std::string(50, 'x'));
 }
 

@@ -1,4 +1,5 @@
 #include "FrameCodec.h"
+#include "Frames.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,8 @@
 namespace zx {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Sent(FrameCodec& c) {
-    c.PutRaw(ETX); // what the transaction engine appends before writing
-    return Bytes(c.TxBuffer.begin(), c.TxBuffer.begin() + c.TxLength);
-}
+using test::Bytes;
+using test::Sent;
 
 TEST(FrameCodecRequests, BuildTheFramesOfTheCatalogueExamples) {
     FrameCodec c;

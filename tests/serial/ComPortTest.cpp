@@ -1,3 +1,4 @@
+#include "ProcessCost.h"
 #include "SerialFixture.h"
 
 #include <QSignalSpy>
@@ -7,7 +8,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -172,17 +172,10 @@ TEST_F(ComPortOnPty, ReportsDeviceLossOnceAndStaysIdle) {
     EXPECT_FALSE(Port.Open());
     EXPECT_NE(lost.at(0).at(0).toString().indexOf("COM1"), -1);
 
-    rusage before{};
-    getrusage(RUSAGE_SELF, &before);
+    const double before = CpuMs();
     ProcessEventsFor(300);
-    rusage after{};
-    getrusage(RUSAGE_SELF, &after);
-    const auto cpuMs = [](const rusage& r) {
-        return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
-               (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
-    };
     EXPECT_EQ(lost.count(), 1);
-    EXPECT_LT(cpuMs(after) - cpuMs(before), 150.0) << "the event loop spins after the loss";
+    EXPECT_LT(CpuMs() - before, 150.0) << "the event loop spins after the loss";
     EXPECT_TRUE(Packets.empty());
 }
 

@@ -1,5 +1,6 @@
 #include "ModuleModel.h"
 #include "Catalogue.h"
+#include "Frames.h"
 
 #include <gtest/gtest.h>
 
@@ -10,34 +11,29 @@ namespace {
 // with the tool's own readers.
 class ModelExchange : public ::testing::Test {
 protected:
-    FrameCodec& Ask(void (*build)(FrameCodec&)) {
-        build(Tool);
+    FrameCodec& Ask(const Request& request) {
+        BuildRequest(Tool, request);
         return Answer();
     }
     FrameCodec& Answer() {
-        FrameCodec request; // the built request as the module receives it
-        request.StoreRxRaw(Tool.TxBuffer.data() + 1, Tool.TxLength - 1u);
-        request.Unescape(Tool.TxLength - 1u);
+        FrameCodec request = test::Received(Tool); // as the module receives it
         const auto answer = Model.Handle(ReadRequest(request), Now += 1.0);
         Reply = FrameCodec();
         if (answer) {
             FrameCodec sent;
             answer->Encode(sent);
-            Reply.StoreRxRaw(sent.TxBuffer.data() + 1, sent.TxLength - 1u);
-            Reply.Unescape(sent.TxLength - 1u);
+            Reply = test::Received(sent);
         }
-        Answered = answer.has_value();
         return Reply;
     }
     ModuleModel Model;
     FrameCodec Tool;
     FrameCodec Reply;
-    bool Answered = false;
     double Now = 0;
 };
 
 TEST_F(ModelExchange, ProgrammedReadReportsTheProgrammedRange) {
-    const InputRangeStatus r = ReadInputRangeStatus(Ask(BuildReadProgrammedInput));
+    const InputRangeStatus r = ReadInputRangeStatus(Ask({.Code = cmdReadProgrammedInput}));
     EXPECT_EQ(Reply.RxBuffer[0], cmdReadProgrammedInput);
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.RangeCode, 5);
@@ -50,60 +46,77 @@ TEST_F(ModelExchange, ProgrammedReadReportsTheProgrammedRange) {
 }
 
 TEST_F(ModelExchange, SelectingAndProgrammingPersist) {
-    BuildSelectInputRange(Tool, 2);
+    BuildRequest(Tool, {.Code = cmdSelectInputRange, .Range = 2});
     EXPECT_EQ(ReadInputRangeStatus(Answer()).RangeCode, 2);
     EXPECT_EQ(Model.ActiveInput, 2);
     EXPECT_EQ(Model.ProgrammedInput, 5);
     EXPECT_EQ(ReadInputRangeStatus(Answer()).RangeOk, 0) << "SW1 is set for range 5";
 
-    BuildProgramInputRange(Tool, 7, -2.0f, 4.0f);
+    BuildRequest(Tool,
+                 {.Code = cmdProgramInputRange, .Range = 7, .Minimum = -2.0f, .Maximum = 4.0f});
     const InputRangeStatus p = ReadInputRangeStatus(Answer());
     EXPECT_EQ(p.Status, 1);
     EXPECT_EQ(p.MaxValue, 4.0f);
-    const InputRangeStatus again = ReadInputRangeStatus(Ask(BuildReadProgrammedInput));
+    const InputRangeStatus again = ReadInputRangeStatus(Ask({.Code = cmdReadProgrammedInput}));
     EXPECT_EQ(again.RangeCode, 7);
     EXPECT_EQ(again.MinValue, -2.0f);
     EXPECT_EQ(Model.ActiveInput, 7);
 }
 
 TEST_F(ModelExchange, RefusesBadLimitsAndUnknownRanges) {
-    BuildProgramInputRange(Tool, 5, 3.0f, 3.0f);
+    BuildRequest(Tool,
+                 {.Code = cmdProgramInputRange, .Range = 5, .Minimum = 3.0f, .Maximum = 3.0f});
     EXPECT_EQ(ReadInputRangeStatus(Answer()).Status, 0);
-    BuildProgramInputRange(Tool, 5, -10.5f, 3.0f);
+    BuildRequest(Tool,
+                 {.Code = cmdProgramInputRange, .Range = 5, .Minimum = -10.5f, .Maximum = 3.0f});
     EXPECT_EQ(ReadInputRangeStatus(Answer()).Status, 0);
-    BuildSelectInputRange(Tool, 11);
+    BuildRequest(Tool, {.Code = cmdSelectInputRange, .Range = 11});
     EXPECT_EQ(ReadInputRangeStatus(Answer()).Status, 0);
-    BuildProgramOutputRange(Tool, 1, -1.0f, 20.0f, false);
+    BuildRequest(Tool, {.Code = cmdProgramOutputRange,
+                        .Range = 1,
+                        .Minimum = -1.0f,
+                        .Maximum = 20.0f,
+                        .Invert = false});
     EXPECT_EQ(ReadOutputRangeStatus(Answer()).Status, 0);
     EXPECT_EQ(Model.ActiveInput, 5);
 }
 
 TEST_F(ModelExchange, CalibrationSetsAndClearingClearsTheFlags) {
-    BuildCalInputZero(Tool, 10);
+    BuildRequest(Tool, {.Code = cmdCalInputZero, .Range = 10});
     EXPECT_EQ(ReadInputRangeStatus(Answer()).ZeroCalFlags, 0x05FF);
-    BuildCalInputFull(Tool, 9, 20.0f);
+    BuildRequest(Tool, {.Code = cmdCalInputFull, .Range = 9, .FullScale = 20.0f});
     EXPECT_EQ(ReadInputRangeStatus(Answer()).FullCalFlags, 0x03FF);
-    const InputRangeStatus cleared = ReadInputRangeStatus(Ask(BuildClearInputCalFlags));
+    const InputRangeStatus cleared = ReadInputRangeStatus(Ask({.Code = cmdClearInputCalFlags}));
     EXPECT_EQ(cleared.ZeroCalFlags, 0);
     EXPECT_EQ(cleared.FullCalFlags, 0);
-    const OutputRangeStatus out = ReadOutputRangeStatus(Ask(BuildClearOutputCalFlags));
+    const OutputRangeStatus out = ReadOutputRangeStatus(Ask({.Code = cmdClearOutputCalFlags}));
     EXPECT_EQ(out.ZeroCalFlags, 0);
 }
 
 TEST_F(ModelExchange, TheDacFollowsTheToolOnlyInCal) {
-    BuildWriteOutputZero(Tool, 0, 1234, -10.0f, 10.0f, false);
+    BuildRequest(Tool, {.Code = cmdWriteOutputZero,
+                        .Range = 0,
+                        .DacCode = 1234,
+                        .Minimum = -10.0f,
+                        .Maximum = 10.0f,
+                        .Invert = false});
     EXPECT_EQ(ReadOutputRangeStatus(Answer()).Status, 0) << "refused in RUN";
-    BuildSetOutputCode(Tool, 0, 999);
+    BuildRequest(Tool, {.Code = cmdSetOutputCode, .Range = 0, .DacCode = 999});
     Answer();
     EXPECT_EQ(Reply.RxBuffer[0], cmdSetOutputCode);
     EXPECT_EQ(Reply.RxLength, 1);
 
-    BuildSetCalMode(Tool, 1);
+    BuildRequest(Tool, {.Code = cmdSetCalMode, .Value = 1});
     EXPECT_EQ(ReadCalMode(Answer()), 1);
-    BuildSetOutputCode(Tool, 0, 40000);
+    BuildRequest(Tool, {.Code = cmdSetOutputCode, .Range = 0, .DacCode = 40000});
     Answer();
-    EXPECT_EQ(ReadOutputRangeStatus(Ask(BuildReadProgrammedOutput)).OutputCode, 40000);
-    BuildWriteOutputFull(Tool, 0, 60000, -5.0f, 5.0f, true);
+    EXPECT_EQ(ReadOutputRangeStatus(Ask({.Code = cmdReadProgrammedOutput})).OutputCode, 40000);
+    BuildRequest(Tool, {.Code = cmdWriteOutputFull,
+                        .Range = 0,
+                        .DacCode = 60000,
+                        .Minimum = -5.0f,
+                        .Maximum = 5.0f,
+                        .Invert = true});
     const OutputRangeStatus w = ReadOutputRangeStatus(Answer());
     EXPECT_EQ(w.Status, 1);
     EXPECT_EQ(w.FullCode, 60000);
@@ -111,13 +124,14 @@ TEST_F(ModelExchange, TheDacFollowsTheToolOnlyInCal) {
     EXPECT_EQ(w.MinValue, -5.0f);
     EXPECT_EQ(w.CalMode, 1);
 
-    BuildQueryCalMode(Tool, 0);
+    BuildRequest(Tool, {.Code = cmdQueryCalMode, .Value = 0});
     EXPECT_EQ(ReadCalMode(Answer()), 1) << "the query reports, it does not set";
 }
 
 TEST_F(ModelExchange, VersionToolkitAndUnknownRequests) {
-    EXPECT_EQ(ReadVersionText(Ask(BuildReadVersion)), "Zentrix virtual module  V2.03  (simulated)");
-    EXPECT_EQ(ReadToolkitAck(Ask(BuildSetToolkitVersion)), 1);
+    EXPECT_EQ(ReadVersionText(Ask({.Code = cmdReadVersion})),
+              "Zentrix virtual module  V2.03  (simulated)");
+    EXPECT_EQ(ReadToolkitAck(Ask({.Code = cmdSetToolkitVersion, .Value = ToolkitVersion})), 1);
     EXPECT_EQ(Model.ToolkitVersion, 171);
     EXPECT_FALSE(Model.Handle(Request{9}, 0).has_value());
     EXPECT_FALSE(Model.Handle(Request{}, 0).has_value());

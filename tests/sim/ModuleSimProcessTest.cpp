@@ -1,11 +1,12 @@
 #include "Catalogue.h"
+#include "Frames.h"
 #include "LinkClaim.h"
+#include "ProcessCost.h"
 #include "SimProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <poll.h>
 #include <sys/stat.h>
@@ -15,36 +16,7 @@
 namespace zx::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
-
-Bytes Frame(void (*build)(FrameCodec&)) {
-    FrameCodec c;
-    build(c);
-    c.PutRaw(ETX);
-    return Bytes(c.TxBuffer.begin(), c.TxBuffer.begin() + c.TxLength);
-}
-
-Bytes FrameOf(FrameCodec& c) {
-    c.PutRaw(ETX);
-    return Bytes(c.TxBuffer.begin(), c.TxBuffer.begin() + c.TxLength);
-}
-
-FrameCodec Decode(const Bytes& body) {
-    FrameCodec c;
-    c.StoreRxRaw(body.data(), body.size());
-    c.Unescape(body.size());
-    return c;
-}
-
-TEST(ModuleSimProcess, RegistersItsLinkAndRemovesItOnTerm) {
-    SimProcess sim({"--fast"}, 7);
-    const auto link = sim.LinkFolder() / "com7";
-    EXPECT_EQ(std::filesystem::read_symlink(link), sim.DevicePath());
-    const int status = sim.Stop();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
-}
 
 // A run expected to end by itself: its exit status and what it said.
 struct Ended {
@@ -136,28 +108,6 @@ TEST(ModuleSimLinks, FoldersKeepTheirModeAndUntrustedOrReadOnlyOnesAreNamed) {
     fs::remove_all(root);
 }
 
-// CPU seconds and resident KiB of a process, from /proc.
-double CpuSeconds(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string field;
-    double ticks = 0;
-    for (int i = 1; i <= 15 && stat >> field; ++i) {
-        if (i >= 14) {
-            ticks += std::stod(field); // utime, stime
-        }
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-long ResidentKiB(int pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
-
 TEST(ModuleSimAbuse, AToolThatNeverReadsCostsNoCpuAndBoundedMemory) {
     SimProcess sim({"--fast", "--noise", "1000", "--quiet"});
     RawLine line(sim.DevicePath());
@@ -167,10 +117,11 @@ TEST(ModuleSimAbuse, AToolThatNeverReadsCostsNoCpuAndBoundedMemory) {
     }
     line.Write(requests); // and never read: the answers cannot leave
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const double before = CpuSeconds(sim.Pid());
+    const std::string pid = std::to_string(sim.Pid());
+    const double before = CpuMs(pid);
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    EXPECT_LT(CpuSeconds(sim.Pid()) - before, 0.2) << "it spins while its output is blocked";
-    EXPECT_LT(ResidentKiB(sim.Pid()), 12 * 1024) << "its queue of answers grows without end";
+    EXPECT_LT(CpuMs(pid) - before, 200.0) << "it spins while its output is blocked";
+    EXPECT_LT(ResidentKiB(pid), 12 * 1024) << "its queue of answers grows without end";
     EXPECT_TRUE(sim.Running());
 }
 
@@ -178,29 +129,34 @@ TEST(ModuleSimProcess, AnswersEveryRequestAndKeepsItsState) {
     SimProcess sim({"--fast"});
     RawLine line(sim.DevicePath());
     FrameCodec c;
-    BuildSelectInputRange(c, 3);
-    FrameCodec reply = Decode(line.RequestFrame(FrameOf(c)));
+    BuildRequest(c, {.Code = cmdSelectInputRange, .Range = 3});
+    FrameCodec reply = Received(line.RequestFrame(Sent(c)));
     EXPECT_EQ(reply.RxBuffer[0], cmdSelectInputRange);
     EXPECT_EQ(ReadInputRangeStatus(reply).RangeCode, 3);
 
-    BuildReadActiveInput(c, 3);
-    EXPECT_EQ(ReadInputRangeStatus(reply = Decode(line.RequestFrame(FrameOf(c)))).Status, 1);
-    reply = Decode(line.RequestFrame(Frame(BuildReadProgrammedInput)));
+    BuildRequest(c, {.Code = cmdReadActiveInput, .Range = 3});
+    EXPECT_EQ(ReadInputRangeStatus(reply = Received(line.RequestFrame(Sent(c)))).Status, 1);
+    reply = Received(line.RequestFrame(Built({.Code = cmdReadProgrammedInput})));
     EXPECT_EQ(ReadInputRangeStatus(reply).RangeCode, 5) << "selecting is not programming";
 
-    BuildProgramOutputRange(c, 1, 4.0f, 20.0f, true);
-    reply = Decode(line.RequestFrame(FrameOf(c)));
+    BuildRequest(c, {.Code = cmdProgramOutputRange,
+                     .Range = 1,
+                     .Minimum = 4.0f,
+                     .Maximum = 20.0f,
+                     .Invert = true});
+    reply = Received(line.RequestFrame(Sent(c)));
     EXPECT_EQ(reply.RxBuffer[0], cmdProgramOutputRange);
-    reply = Decode(line.RequestFrame(Frame(BuildReadProgrammedOutput)));
+    reply = Received(line.RequestFrame(Built({.Code = cmdReadProgrammedOutput})));
     const OutputRangeStatus out = ReadOutputRangeStatus(reply);
     EXPECT_EQ(out.RangeCode, 1);
     EXPECT_EQ(out.MinValue, 4.0f);
     EXPECT_EQ(out.Invert, 1);
     EXPECT_EQ(out.RangeOk, 0) << "JP6 is set for voltage";
 
-    reply = Decode(line.RequestFrame(Frame(BuildReadVersion)));
+    reply = Received(line.RequestFrame(Built({.Code = cmdReadVersion})));
     EXPECT_EQ(reply.RxLength, 51);
-    reply = Decode(line.RequestFrame(Frame(BuildSetToolkitVersion)));
+    reply =
+        Received(line.RequestFrame(Built({.Code = cmdSetToolkitVersion, .Value = ToolkitVersion})));
     EXPECT_EQ(ReadToolkitAck(reply), 1);
     EXPECT_NE(sim.ErrorOutput().find("rx 02 33 AB 03  cmdSetToolkitVersion"), std::string::npos)
         << sim.ErrorOutput();
@@ -210,7 +166,7 @@ TEST(ModuleSimProcess, PacesItsAnswersAtTheLineRate) {
     SimProcess sim({"--delay", "0"});
     RawLine line(sim.DevicePath());
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(line.RequestFrame(Frame(BuildReadVersion)).empty());
+    EXPECT_FALSE(line.RequestFrame(Built({.Code = cmdReadVersion})).empty());
     // 53 bytes at 9600 baud take at least 55 ms on a real line.
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
@@ -226,7 +182,7 @@ TEST(ModuleSimProcess, SurvivesGarbageAndAnswersTheNextRequest) {
     line.Write({0x02, 0x09, 0x01, 0x03}); // unknown request: no answer
     line.Write(Bytes(300, 0x10));         // an endless frame
     line.Read(200, false);
-    EXPECT_FALSE(line.RequestFrame(Frame(BuildReadVersion)).empty());
+    EXPECT_FALSE(line.RequestFrame(Built({.Code = cmdReadVersion})).empty());
     EXPECT_TRUE(sim.Running());
 }
 
@@ -253,66 +209,72 @@ TEST_P(ModuleSimFaults, BehaveAsDocumented) {
 INSTANTIATE_TEST_SUITE_P(
     Options, ModuleSimFaults,
     ::testing::Values(
-        FaultCase{"Silent",
-                  {"--silent", "4"},
-                  [](RawLine& l) {
-                      EXPECT_TRUE(l.RequestFrame(Frame(BuildReadProgrammedInput), 300).empty());
-                      EXPECT_FALSE(l.RequestFrame(Frame(BuildReadProgrammedOutput)).empty());
-                  }},
+        FaultCase{
+            "Silent",
+            {"--silent", "4"},
+            [](RawLine& l) {
+                EXPECT_TRUE(l.RequestFrame(Built({.Code = cmdReadProgrammedInput}), 300).empty());
+                EXPECT_FALSE(l.RequestFrame(Built({.Code = cmdReadProgrammedOutput})).empty());
+            }},
         FaultCase{"Fail",
                   {"--fail", "all"},
                   [](RawLine& l) {
-                      FrameCodec r = Decode(l.RequestFrame(Frame(BuildReadProgrammedInput)));
+                      FrameCodec r =
+                          Received(l.RequestFrame(Built({.Code = cmdReadProgrammedInput})));
                       EXPECT_EQ(r.RxBuffer[1], 0);
                       EXPECT_EQ(r.RxLength, 29) << "the rest of the record is still there";
-                      r = Decode(l.RequestFrame(Frame(BuildSetToolkitVersion)));
+                      r = Received(l.RequestFrame(
+                          Built({.Code = cmdSetToolkitVersion, .Value = ToolkitVersion})));
                       EXPECT_EQ(ReadToolkitAck(r), 0);
                   }},
         FaultCase{"Late",
                   {"--late", "48", "--late-ms", "400"},
                   [](RawLine& l) {
-                      EXPECT_TRUE(l.RequestFrame(Frame(BuildReadVersion), 250).empty());
+                      EXPECT_TRUE(l.RequestFrame(Built({.Code = cmdReadVersion}), 250).empty());
                       EXPECT_FALSE(l.Read(1000).empty());
                   }},
         FaultCase{"Twice",
                   {"--twice", "33"},
                   [](RawLine& l) {
                       FrameCodec c;
-                      BuildQueryCalMode(c, 0);
-                      l.Write(FrameOf(c));
+                      BuildRequest(c, {.Code = cmdQueryCalMode, .Value = 0});
+                      l.Write(Sent(c));
                       EXPECT_EQ(l.Read(300, false), (Bytes{2, 0x21, 0, 3, 2, 0x21, 0, 3}));
                   }},
         FaultCase{"Broken",
                   {"--broken", "48"},
                   [](RawLine& l) {
-                      l.Write(Frame(BuildReadVersion));
+                      l.Write(Built({.Code = cmdReadVersion}));
                       const Bytes got = l.Read(300, false);
                       ASSERT_FALSE(got.empty());
                       EXPECT_EQ(got.front(), 0x02);
                       EXPECT_NE(got.back(), 0x03);
                   }},
-        FaultCase{
-            "UnknownCode",
-            {"--unknown-code", "20"},
-            [](RawLine& l) { EXPECT_EQ(l.RequestFrame(Frame(BuildReadProgrammedOutput))[0], 9); }},
-        FaultCase{
-            "Oversize",
-            {"--oversize", "48"},
-            [](RawLine& l) { EXPECT_EQ(l.RequestFrame(Frame(BuildReadVersion)).size(), 200u); }},
+        FaultCase{"UnknownCode",
+                  {"--unknown-code", "20"},
+                  [](RawLine& l) {
+                      EXPECT_EQ(l.RequestFrame(Built({.Code = cmdReadProgrammedOutput}))[0], 9);
+                  }},
+        FaultCase{"Oversize",
+                  {"--oversize", "48"},
+                  [](RawLine& l) {
+                      EXPECT_EQ(l.RequestFrame(Built({.Code = cmdReadVersion})).size(), 200u);
+                  }},
         FaultCase{"BadRangeAndCalModeTwo",
                   {"--bad-range", "4", "--calmode2"},
                   [](RawLine& l) {
-                      FrameCodec r = Decode(l.RequestFrame(Frame(BuildReadProgrammedInput)));
+                      FrameCodec r =
+                          Received(l.RequestFrame(Built({.Code = cmdReadProgrammedInput})));
                       EXPECT_EQ(r.RxBuffer[2], 255);
                       EXPECT_EQ(r.RxBuffer[28], 2);
                       FrameCodec c;
-                      BuildQueryCalMode(c, 0);
-                      EXPECT_EQ(ReadCalMode(r = Decode(l.RequestFrame(FrameOf(c)))), 2);
+                      BuildRequest(c, {.Code = cmdQueryCalMode, .Value = 0});
+                      EXPECT_EQ(ReadCalMode(r = Received(l.RequestFrame(Sent(c)))), 2);
                   }},
         FaultCase{"Noise",
                   {"--noise", "40"},
                   [](RawLine& l) {
-                      l.Write(Frame(BuildReadProgrammedInput));
+                      l.Write(Built({.Code = cmdReadProgrammedInput}));
                       const Bytes got = l.Read(500);
                       ASSERT_GE(got.size(), 40u + 31u);
                       for (std::size_t i = 0; i < 40; ++i) {
@@ -323,8 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"UnplugAfter",
                   {"--unplug-after", "2"},
                   [](RawLine& l) {
-                      EXPECT_FALSE(l.RequestFrame(Frame(BuildReadVersion)).empty());
-                      l.Write(Frame(BuildReadVersion));
+                      EXPECT_FALSE(l.RequestFrame(Built({.Code = cmdReadVersion})).empty());
+                      l.Write(Built({.Code = cmdReadVersion}));
                       pollfd p{l.Fd(), POLLIN, 0};
                       ASSERT_EQ(poll(&p, 1, 2000), 1);
                       EXPECT_NE(p.revents & POLLHUP, 0) << "the line hangs up";

@@ -3,6 +3,7 @@
 #include "Catalogue.h"
 #include "FakeClock.h"
 #include "FakePrompts.h"
+#include "Frames.h"
 #include "PtyPair.h"
 #include "TfrmComSelect.h"
 #include "TfrmMain.h"
@@ -64,21 +65,16 @@ protected:
         Pty.Write(bytes);
         ProcessEventsFor(40);
     }
-    // The module's frame as the catalogue's writers build it.
-    void AnswerFrom(FrameCodec& module) {
-        module.PutRaw(ETX);
-        AnswerRaw(std::vector<quint8>(module.TxBuffer.begin(),
-                                      module.TxBuffer.begin() + module.TxLength));
-    }
+    // The module's records as the catalogue's writers build them.
     void AnswerInput(quint8 code, const InputRangeStatus& r) {
         FrameCodec module;
         WriteInputRangeStatus(module, code, r);
-        AnswerFrom(module);
+        AnswerRaw(test::Sent(module));
     }
     void AnswerOutput(quint8 code, const OutputRangeStatus& r) {
         FrameCodec module;
         WriteOutputRangeStatus(module, code, r);
-        AnswerFrom(module);
+        AnswerRaw(test::Sent(module));
     }
     QString StatusText() const { return Window.sbMain->PanelText(2); }
     QColor StatusColor() const { return Window.sbMain->PanelTextColor(2); }

@@ -32,20 +32,9 @@ struct ModuleSettings {
     std::uint32_t Seed = 1;
 };
 
-// The module's state and its answer to each request. Rules:
-//  - Selecting a range (6, 22) makes it active; programming (7, 23) makes it permanent and
-//    active with its limits (and invert); limits must lie inside the range and min < max.
-//  - Requests with a range code read or act on that range; 4 and 20 report the programmed
-//    range, 5 and 21 the active one after clearing every flag of that side.
-//  - Calibrating input zero or full sets the range's flag, in RUN or CAL.
-//  - The output DAC only follows the tool in CAL: 16 drives the output with the code (in RUN it
-//    is acknowledged and ignored, since the answer cannot carry a refusal); 17 and 18 store the
-//    zero-scale or full-scale code with the limits and invert and set the range's flag, and are
-//    refused in RUN. In RUN the output follows the input signal.
-//  - 32 switches CAL/RUN and echoes the mode; 33 answers the mode; 48 the version text;
-//    51 stores the toolkit version and acknowledges it.
-//  - Refused requests answer Status 0: an unknown range code, limits outside the range or not
-//    ascending, DAC writes in RUN. A code outside the catalogue gets no answer.
+// The module's state and its answer to each request, by the rules that --help states (written
+// once, there). One of them has a reason worth keeping here: in RUN a DAC code (16) is
+// acknowledged and ignored, since its answer cannot carry a refusal.
 class ModuleModel {
 public:
     explicit ModuleModel(ModuleSettings settings = {});
