@@ -17,7 +17,7 @@ struct Answer {
     std::optional<InputRangeStatus> Input;
     std::optional<OutputRangeStatus> Output;
     std::optional<std::uint8_t> CalMode;
-    std::optional<std::string> Version;
+    std::optional<std::string_view> Version; // the module's own text, which outlives it
     std::optional<std::uint8_t> ToolkitAck;
     // The frame, through the catalogue's writers, into the codec's transmit buffer (no ETX).
     void Encode(FrameCodec& codec) const;

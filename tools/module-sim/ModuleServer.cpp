@@ -97,7 +97,7 @@ void ModuleServer::Trace(const std::string& line) const {
     }
 }
 
-void ModuleServer::TraceFrame(const char* direction, const std::vector<std::uint8_t>& frame,
+void ModuleServer::TraceFrame(const char* direction, std::span<const std::uint8_t> frame,
                               std::uint8_t code) {
     if (!Options_.Trace) {
         return;
@@ -179,10 +179,12 @@ void ModuleServer::OnBytes(const std::uint8_t* data, std::size_t size) {
         const std::size_t stored = std::min(Raw_.size(), in.RxRaw.size());
         in.StoreRxRaw(Raw_.data(), stored);
         in.Unescape(stored);
-        std::vector<std::uint8_t> frame{STX};
-        frame.insert(frame.end(), Raw_.begin(), Raw_.end());
-        frame.push_back(ETX);
-        TraceFrame("rx", frame, in.RxBuffer[0]);
+        if (Options_.Trace) {
+            std::vector<std::uint8_t> frame{STX};
+            frame.insert(frame.end(), Raw_.begin(), Raw_.end());
+            frame.push_back(ETX);
+            TraceFrame("rx", frame, in.RxBuffer[0]);
+        }
         OnRequest(in);
     }
 }
@@ -239,9 +241,13 @@ void ModuleServer::OnRequest(FrameCodec& in) {
     FrameCodec out;
     answer->Encode(out);
     out.PutRaw(ETX);
-    std::vector<std::uint8_t> frame(out.TxBuffer.begin(), out.TxBuffer.begin() + out.TxLength);
+    std::span<const std::uint8_t> frame(out.TxBuffer.data(), out.TxLength);
+    std::vector<std::uint8_t> oversize;
     if (f.Oversize.Contains(code) && frame.size() < OversizeBody + 2) {
-        frame.insert(frame.end() - 1, OversizeBody + 2 - frame.size(), 'A');
+        oversize.assign(frame.begin(), frame.end() - 1);
+        oversize.resize(OversizeBody + 1, 'A');
+        oversize.push_back(ETX);
+        frame = oversize;
     }
     const auto delay = std::chrono::milliseconds(
         f.Late.Contains(code) ? f.LateMs : (Options_.Fast ? 0 : Options_.DelayMs));
@@ -251,26 +257,28 @@ void ModuleServer::OnRequest(FrameCodec& in) {
     }
 }
 
-void ModuleServer::Queue(const std::vector<std::uint8_t>& frame, std::uint8_t requestCode,
+void ModuleServer::Queue(std::span<const std::uint8_t> frame, std::uint8_t requestCode,
                          std::chrono::milliseconds delay) {
     const Faults& f = Options_.Faults;
     const std::size_t size = static_cast<std::size_t>(f.NoiseBytes) + frame.size();
     if (!Out_.empty() && QueuedBytes_ + size > MaxQueuedBytes) {
-        Trace("answer to " + std::string(CommandName(requestCode)) + " dropped: " +
-              std::to_string(QueuedBytes_) + " bytes already wait for the tool to read them");
+        if (Options_.Trace) {
+            Trace("answer to " + std::string(CommandName(requestCode)) + " dropped: " +
+                  std::to_string(QueuedBytes_) + " bytes already wait for the tool to read them");
+        }
         return;
     }
+    if (f.Broken.Contains(requestCode)) {
+        frame = frame.first(std::max<std::size_t>(2, frame.size() / 2)); // no ETX
+    }
     Outgoing out{Clock::now() + delay, {}};
+    out.Bytes.reserve(static_cast<std::size_t>(f.NoiseBytes) + frame.size());
     for (int i = 0; i < f.NoiseBytes; ++i) {
         std::uint8_t b = static_cast<std::uint8_t>(Random_() & 0xFF);
         out.Bytes.push_back(b == STX ? 0x55 : b);
     }
-    std::vector<std::uint8_t> sent = frame;
-    if (f.Broken.Contains(requestCode)) {
-        sent.resize(std::max<std::size_t>(2, sent.size() / 2)); // no ETX
-    }
-    TraceFrame("tx", sent, requestCode);
-    out.Bytes.insert(out.Bytes.end(), sent.begin(), sent.end());
+    TraceFrame("tx", frame, requestCode);
+    out.Bytes.insert(out.Bytes.end(), frame.begin(), frame.end());
     QueuedBytes_ += out.Bytes.size();
     Out_.push_back(std::move(out));
 }

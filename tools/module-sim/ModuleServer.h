@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,13 +58,12 @@ private:
 
     void OnBytes(const std::uint8_t* data, std::size_t size);
     void OnRequest(FrameCodec& in);
-    void Queue(const std::vector<std::uint8_t>& frame, std::uint8_t requestCode,
+    void Queue(std::span<const std::uint8_t> frame, std::uint8_t requestCode,
                std::chrono::milliseconds delay);
     void Pump();
     void Unplug();
     void Trace(const std::string& line) const;
-    void TraceFrame(const char* direction, const std::vector<std::uint8_t>& frame,
-                    std::uint8_t code);
+    void TraceFrame(const char* direction, std::span<const std::uint8_t> frame, std::uint8_t code);
     double Seconds() const;
 
     ServerOptions Options_;
