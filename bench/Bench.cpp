@@ -6,6 +6,7 @@
 //             alone; peak resident memory
 #include "Catalogue.h"
 #include "FakePrompts.h"
+#include "HouseLook.h"
 #include "PtyPair.h"
 #include "SystemDriverClock.h"
 #include "TfrmComSelect.h"
@@ -225,7 +226,9 @@ int StartupChild(bool tool) {
     static int argc = 1;
     static char name[] = "zentrix-bench";
     static char* argv[] = {name, nullptr};
+    zx::PrepareHouseLook();
     QApplication app(argc, argv);
+    zx::ApplyHouseLook();
     zx::SystemDriverClock clock;
     zx::QtUserPrompts prompts;
     std::unique_ptr<QWidget> window;
@@ -314,7 +317,9 @@ int main(int argc, char** argv) {
     if (mode == "--child-tool" || mode == "--child-empty") {
         return StartupChild(mode == "--child-tool");
     }
+    zx::PrepareHouseLook();
     QApplication app(argc, argv);
+    zx::ApplyHouseLook();
     std::printf("%-46s %-26s %-30s %s\n", "figure", "measured", "goal", "");
     bool met = true;
     if (mode == "all" || mode == "latency") {

@@ -3,6 +3,7 @@
 // One offscreen main window on a pseudo-terminal, shared by every input of a fuzz run.
 #include "FakeClock.h"
 #include "FakePrompts.h"
+#include "HouseLook.h"
 #include "PtyPair.h"
 #include "TfrmMain.h"
 
@@ -20,7 +21,9 @@ struct FuzzWindow {
         static int argc = 1;
         static char name[] = "zentrix-fuzz";
         static char* argv[] = {name, nullptr};
+        PrepareHouseLook();
         App = std::make_unique<QApplication>(argc, argv);
+        ApplyHouseLook();
         Window = std::make_unique<TfrmMain>(Clock, PortNamespace(Pty.LinkFolder()), Prompts);
         Window->RunStartup([this] {
             Window->OpenPort(1);

@@ -1,7 +1,7 @@
 # Tests of the Qt layers. Each runs with one offscreen QApplication.
 add_library(zx_test_support STATIC support/PtyPair.cpp support/QtTestMain.cpp)
 target_include_directories(zx_test_support PUBLIC support)
-target_link_libraries(zx_test_support PUBLIC zx_serial Qt6::Widgets Qt6::Test GTest::gtest)
+target_link_libraries(zx_test_support PUBLIC zx_serial zx_widgets Qt6::Widgets Qt6::Test GTest::gtest)
 zx_strict(zx_test_support)
 
 function(zx_qt_test name)

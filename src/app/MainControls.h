@@ -5,10 +5,10 @@
 // when it is built and refuses to start if they disagree.
 #define ZX_MAIN_CONTROLS(X)                                                                        \
     X(QWidget, pnlTop)                                                                             \
-    X(QFrame, bvlTop)                                                                              \
-    X(QGroupBox, grpGeneral)                                                                       \
-    X(QGroupBox, grpInput)                                                                         \
-    X(QGroupBox, grpOutput)                                                                        \
+    X(Bevel, bvlTop)                                                                               \
+    X(GroupBox, grpGeneral)                                                                        \
+    X(GroupBox, grpInput)                                                                          \
+    X(GroupBox, grpOutput)                                                                         \
     X(zx::StatusPanels, sbMain)                                                                    \
     X(QWidget, sbMainContainer3)                                                                   \
     X(QWidget, pnlLeds)                                                                            \
@@ -56,7 +56,7 @@
     X(zx::ValueLabel, pnlPermInpReading)                                                           \
     X(QLabel, lblPermInpMax)                                                                       \
     X(zx::ValueLabel, pnlPermInpMax)                                                               \
-    X(QFrame, bvlInput)                                                                            \
+    X(Bevel, bvlInput)                                                                             \
     X(QLabel, lblTempInpRange)                                                                     \
     X(zx::RangeList, cmbInpRanges)                                                                 \
     X(QPushButton, btnGetTempInpRange)                                                             \
@@ -92,7 +92,7 @@
     X(zx::ValueLabel, pnlPermOut)                                                                  \
     X(QLabel, lblOutInvertP)                                                                       \
     X(zx::ValueLabel, pnlOutInvertP)                                                               \
-    X(QFrame, bvlOutput)                                                                           \
+    X(Bevel, bvlOutput)                                                                            \
     X(QLabel, lblTempOutRange)                                                                     \
     X(zx::RangeList, cmbOutRanges)                                                                 \
     X(QPushButton, btnGetTempOutRange)                                                             \

@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "Hints.h"
+#include "HouseLook.h"
 #include "Layout.h"
 
 #include <QApplication>
@@ -32,13 +33,10 @@ QWidget* CreateControl(const LayoutRow& row, QWidget* parent) {
     case ControlKind::Strip:
     case ControlKind::Container:
         return new QWidget(parent);
-    case ControlKind::Separator: {
-        auto* line = new QFrame(parent);
-        line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-        return line;
-    }
+    case ControlKind::Separator:
+        return new Bevel(parent);
     case ControlKind::Group:
-        return new QGroupBox(caption, parent);
+        return new GroupBox(caption, parent);
     case ControlKind::StatusBar:
         return new StatusPanels({94, 261, 150}, parent);
     case ControlKind::Label:
@@ -84,17 +82,6 @@ QWidget* CreateControl(const LayoutRow& row, QWidget* parent) {
 }
 
 } // namespace
-
-QFont TfrmMain::WindowFont() {
-    QFont font;
-    // "MS Sans Serif" is rarely installed on Linux; Liberation Sans keeps its metrics closest.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Sans Serif")});
-    font.setPixelSize(11);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
 
 TfrmMain::TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts, QWidget* parent)
     : QWidget(parent), Clock_(clock), Prompts_(prompts) {

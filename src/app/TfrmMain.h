@@ -5,6 +5,7 @@
 #include "ComPort.h"
 #include "DataPacket.h"
 #include "FrameCodec.h"
+#include "GroupBox.h"
 #include "Lamp.h"
 #include "LightControl.h"
 #include "MainControls.h"
@@ -196,10 +197,6 @@ public:
     // Converts an edit's text for a request; on failure the box names the text and nullopt
     // tells the sender to send nothing.
     std::optional<float> EditValue(const QString& text);
-
-    // The window's font: "MS Sans Serif" where it exists, a metric-similar sans-serif otherwise,
-    // 11 pixels high.
-    static QFont WindowFont();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

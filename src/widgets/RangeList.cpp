@@ -1,5 +1,6 @@
 #include "RangeList.h"
 
+#include <QAbstractItemView>
 #include <QStylePainter>
 
 namespace zx {
@@ -26,6 +27,15 @@ void RangeList::paintEvent(QPaintEvent*) {
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(field, Qt::AlignCenter, text);
+}
+
+void RangeList::showPopup() {
+    QComboBox::showPopup();
+    QWidget* popup = view()->window();
+    const int centre = mapToGlobal(rect().center()).x();
+    if (popup != this->window() && popup->width() != width()) {
+        popup->move(centre - popup->width() / 2, popup->y());
+    }
 }
 
 } // namespace zx

@@ -12,6 +12,9 @@ public:
     explicit RangeList(QWidget* parent = nullptr);
     void AddItem(const QString& text);
 
+    // Drops the list down under the box, centred under it.
+    void showPopup() override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 };

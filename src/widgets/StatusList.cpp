@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 #include <QStyledItemDelegate>
 
 namespace zx {
@@ -86,6 +87,28 @@ QColor StatusList::CellColor(int row, int column) const {
         OnDraw_(const_cast<StatusList*>(this), row, column, color);
     }
     return color;
+}
+
+void StatusList::paintEvent(QPaintEvent* event) {
+    QTreeWidget::paintEvent(event);
+    if (!hasFocus()) {
+        return;
+    }
+    QPainter painter(viewport());
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+}
+
+void StatusList::focusInEvent(QFocusEvent* event) {
+    QTreeWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void StatusList::focusOutEvent(QFocusEvent* event) {
+    QTreeWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 } // namespace zx

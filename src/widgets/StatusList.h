@@ -40,6 +40,12 @@ public:
     // The font colour a cell is drawn with now (as the custom draw hook decides).
     QColor CellColor(int row, int column) const;
 
+protected:
+    // With no row selected a list shows no focus of its own: the whole list shows it.
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
 private:
     friend class StatusListDelegate;
     QMenu* PopupMenu_ = nullptr;

@@ -27,7 +27,17 @@ QString StatusPanels::PanelText(int panel) const {
 }
 
 void StatusPanels::SetPanelText(int panel, const QString& text) {
-    Panel(panel)->setText(text);
+    QLabel* label = Panel(panel);
+    // A text a little wider than its panel (in a fallback font wider than the layout's) is drawn
+    // narrower, never cut at both ends: "COM49,9600,N,8,1" must be read whole.
+    QFont narrow = font();
+    const int room = label->contentsRect().width();
+    for (int stretch = 100; stretch > 50 && QFontMetrics(narrow).horizontalAdvance(text) > room;
+         stretch -= 2) {
+        narrow.setStretch(stretch - 2);
+    }
+    label->setFont(narrow);
+    label->setText(text);
 }
 
 QColor StatusPanels::PanelTextColor(int panel) const {

@@ -10,7 +10,10 @@ namespace {
 QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
                                 const QString& text, QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, caption, text, buttons, parent);
+    // A box shown before the main window is up belongs to no window: placed on the hidden
+    // window it would stand in a corner of the screen, not in its centre.
+    QMessageBox box(icon, caption, text, buttons,
+                    parent != nullptr && parent->isVisible() ? parent : nullptr);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());

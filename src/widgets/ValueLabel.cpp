@@ -1,10 +1,11 @@
 #include "ValueLabel.h"
 
+#include <QPainter>
+
 namespace zx {
 
 ValueLabel::ValueLabel(QWidget* parent) : QLabel(QStringLiteral("N/A"), parent) {
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-    setLineWidth(1);
+    setContentsMargins(1, 1, 1, 1);
     setAlignment(Qt::AlignCenter);
     setTextFormat(Qt::PlainText); // module texts are shown as they are, never as markup
     setFocusPolicy(Qt::NoFocus);
@@ -24,6 +25,13 @@ void ValueLabel::SetFontColor(const QColor& color) {
 
 QColor ValueLabel::FontColor() const {
     return palette().color(QPalette::WindowText);
+}
+
+void ValueLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    QPainter p(this);
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 } // namespace zx

@@ -12,6 +12,11 @@ public:
     explicit ValueLabel(QWidget* parent = nullptr);
     void SetFontColor(const QColor& color);
     QColor FontColor() const;
+
+protected:
+    // The border keeps the window-frame colour: a red text (a range the switches do not
+    // select) must not draw a red box.
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace zx

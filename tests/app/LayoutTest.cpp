@@ -13,7 +13,7 @@ class Layout : public WindowFixture {};
 // The class each kind is built as, in the order of ControlKind.
 const char* KindClass(ControlKind kind) {
     static const char* const classes[] = {
-        "QWidget",          "QFrame",           "QGroupBox",      "zx::StatusPanels",
+        "QWidget",          "zx::Bevel",        "zx::GroupBox",   "zx::StatusPanels",
         "QWidget",          "QLabel",           "QLabel",         "zx::ValueLabel",
         "QPushButton",      "zx::RangeList",    "zx::NumberEdit", "zx::CalibrationEdit",
         "zx::CodeSpinEdit", "QCheckBox",        "zx::StatusList", "zx::Shape",

@@ -30,10 +30,9 @@ TfrmComSelect::TfrmComSelect(const PortNamespace& ports, QWidget* parent)
     cbComPorts->setGeometry(128, 24, 121, 21);
     SetHint(cbComPorts, QStringLiteral("Please select a COM port from available com ports"), true);
 
-    btnOk = new QPushButton(QStringLiteral("&OK"), this);
+    btnOk = new FlatButton(QStringLiteral("&OK"), this); // the ultra-flat look
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setGeometry(48, 80, 75, 25);
-    btnOk->setFlat(true); // the ultra-flat look, not the native button style
     btnOk->setAutoDefault(false);
     SetHint(btnOk, QStringLiteral("Press to open the selected COM port"), true);
 

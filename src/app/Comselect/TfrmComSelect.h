@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FlatButton.h"
 #include "PortNamespace.h"
 
 #include <QComboBox>
