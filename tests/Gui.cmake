@@ -21,5 +21,18 @@ zx_qt_test(window_test
     SOURCES app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp app/EndToEndTest.cpp
     LIBS zx_window zx_sim_support)
 
+# The window suite on real display servers: X11 (Xvfb) and Wayland (weston with a seat), and
+# once under a dark desktop theme. On weston's headless backend, which has no seat and so gives
+# no window the keyboard, everything but the edits' exit handlers.
+set(on_display ${PROJECT_SOURCE_DIR}/scripts/on-display)
+add_test(NAME WindowSuiteOnXcb COMMAND ${on_display} xcb $<TARGET_FILE:window_test>)
+add_test(NAME WindowSuiteOnWayland COMMAND ${on_display} wayland $<TARGET_FILE:window_test>)
+add_test(NAME WindowSuiteOnHeadlessWayland
+         COMMAND ${on_display} wayland-headless $<TARGET_FILE:window_test> --gtest_filter=-*OnExit)
+add_test(NAME WindowLooksTheSameUnderADarkTheme
+         COMMAND ${on_display} xcb $<TARGET_FILE:window_test> --gtest_filter=Layout.*)
+set_tests_properties(WindowLooksTheSameUnderADarkTheme PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORMTHEME=qt6ct;XDG_CONFIG_HOME=${CMAKE_CURRENT_SOURCE_DIR}/data/dark-desktop")
+
 # Field faults that take real time: a minute of babble, a pulled adapter.
 zx_qt_test(field_fault_test SOURCES app/FieldFaultTest.cpp LIBS zx_window zx_sim_support)

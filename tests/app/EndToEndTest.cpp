@@ -17,7 +17,7 @@ protected:
 
     void SetUp() override {
         AnswerPortDialog("COM1");
-        Window.show();
+        ShowActive(Window);
         ASSERT_TRUE(Window.ComPort->Open());
         // The answer to the start-up CAL/RUN query comes first; a request sent before it is
         // handled would take it as its own answer.

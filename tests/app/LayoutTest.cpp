@@ -52,6 +52,18 @@ TEST_F(Layout, EveryControlStandsWhereTheTableSays) {
     }
 }
 
+TEST_F(Layout, EveryControlStandsClearOfItsGroupsFrame) {
+    for (const GroupBox* group : {Window.grpGeneral, Window.grpInput, Window.grpOutput}) {
+        // Inside the frame's lines, with two pixels to spare on every side.
+        const QRect clear = group->FrameRect().adjusted(4, 4, -3, -3);
+        for (const QWidget* control : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            EXPECT_TRUE(clear.contains(control->geometry()))
+                << control->objectName().toStdString() << " touches the frame of "
+                << group->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(Layout, TheWindowHasAFixedFrameWithoutMaximise) {
     EXPECT_EQ(Window.minimumSize(), QSize(553, 533));
     EXPECT_EQ(Window.maximumSize(), QSize(553, 533));
@@ -62,6 +74,30 @@ TEST_F(Layout, TheWindowHasAFixedFrameWithoutMaximise) {
     EXPECT_EQ(Window.font().pixelSize(), 11);
     EXPECT_TRUE(Window.windowTitle().isEmpty());
     EXPECT_FALSE(Window.windowIcon().isNull());
+}
+
+// The colours of the table assume a light face. Run again under a dark desktop theme
+// (WindowLooksTheSameUnderADarkTheme): nothing may change.
+TEST_F(Layout, KeepsItsLightFaceWhateverTheDesktopTheme) {
+    const auto lightness = [](const QImage& image, bool darkest) {
+        int found = darkest ? 255 : 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const int l = image.pixelColor(x, y).lightness();
+                found = darkest ? std::min(found, l) : std::max(found, l);
+            }
+        }
+        return found;
+    };
+    const QImage window = Window.grab().toImage();
+    for (QWidget* caption : std::initializer_list<QWidget*>{Window.lblSW11, Window.lblmA,
+                                                            Window.lblTempInpRange}) {
+        const QImage image =
+            window.copy(QRect(caption->mapTo(&Window, QPoint(0, 0)), caption->size()));
+        EXPECT_LT(lightness(image, true), 80) << caption->objectName().toStdString();
+        EXPECT_GT(lightness(image, false), 200) << caption->objectName().toStdString();
+    }
+    EXPECT_EQ(Window.pnlTemp->grab().toImage().pixelColor(5, 5), QColor(Qt::white));
 }
 
 TEST_F(Layout, HintsKeepTheirTextsTyposAndLineBreaks) {

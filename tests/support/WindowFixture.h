@@ -9,6 +9,7 @@
 #include "TfrmMain.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -39,6 +40,19 @@ inline void AnswerPortDialog(const QString& entry, QStringList* listed = nullptr
     });
 }
 
+// Shows the window and waits until it has the keyboard: on a real display server focus moves,
+// and the edits' exit handlers run, only in the active window.
+inline void ShowActive(QWidget& window) {
+    window.show();
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        // A client cannot take the focus on Wayland: the compositor gives it on mapping.
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window, 5000));
+        return;
+    }
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window, 5000)) << "the window never became active";
+}
+
 // The main window with a pseudo-terminal as COM1, under a clock the test moves.
 class WindowFixture : public ::testing::Test {
 protected:
@@ -47,12 +61,12 @@ protected:
     // Start-up with COM1 chosen in the dialog; drains the CAL/RUN query from the line.
     void StartWithPort() {
         AnswerPortDialog(QStringLiteral("COM1"));
-        Window.show();
+        ShowActive(Window);
         StartupQuery = Pty.ReadExactly(4, 1000);
     }
     void StartWithoutPort() {
         AnswerPortDialog(QString());
-        Window.show();
+        ShowActive(Window);
     }
 
     // What the tool wrote since the last call.
