@@ -39,8 +39,8 @@ double Percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
-void Row(const char* figure, const std::string& value, const char* goal, bool met) {
-    std::printf("%-46s %-26s %-30s %s\n", figure, value.c_str(), goal, met ? "met" : "NOT MET");
+void Row(const std::string& figure, const std::string& value, const char* goal, bool met) {
+    std::printf("%-46s %-26s %-30s %s\n", figure.c_str(), value.c_str(), goal, met ? "met" : "NOT MET");
     std::fflush(stdout);
 }
 
@@ -72,6 +72,10 @@ struct Tool {
 
 bool Latency() {
     Tool tool;
+    // On the screen, as the technician has it: on a real display server the answer's effects
+    // on the window are what may cost time.
+    tool.Window.show();
+    RunFor(300);
     zx::FrameCodec module;
     zx::InputRangeStatus record{1, 5, 1, 1.0f, 1, 1, -10, 10, 30, 23, 0};
     zx::WriteInputRangeStatus(module, zx::cmdProgramInputRange, record);
@@ -118,8 +122,10 @@ bool Latency() {
     }
     const double median = Percentile(latencies, 50);
     const double p99 = Percentile(latencies, 99);
-    Row("latency, median (1000 exchanges)", Fmt("%.3f ms", median), "< 1 ms", median < 1.0);
-    Row("latency, 99th percentile", Fmt("%.3f ms", p99), "< 5 ms", p99 < 5.0);
+    const std::string platform = QGuiApplication::platformName().toStdString();
+    Row("latency (" + platform + "), median of 1000", Fmt("%.3f ms", median), "< 1 ms",
+        median < 1.0);
+    Row("latency (" + platform + "), 99th percentile", Fmt("%.3f ms", p99), "< 5 ms", p99 < 5.0);
     return median < 1.0 && p99 < 5.0;
 }
 

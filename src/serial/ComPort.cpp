@@ -175,6 +175,10 @@ void ComPort::WriteBlock(const quint8* data, quint16 count) {
                            std::to_string(count) + " bytes not queued");
     }
     Port_.write(reinterpret_cast<const char*>(data), count);
+    // Hand the bytes to the device now, without blocking, rather than at the next turn of the
+    // event loop: that turn first repaints the window, and on X11 painting waits on the display
+    // server, which a request caused by an answer must not wait for.
+    Port_.flush();
     emit BlockQueued();
 }
 
