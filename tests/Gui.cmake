@@ -18,7 +18,7 @@ zx_qt_test(serial_test
     LIBS zx_serial)
 
 zx_qt_test(window_test
-    SOURCES app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp app/EndToEndTest.cpp
+    SOURCES app/AccessibilityTest.cpp app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp app/EndToEndTest.cpp
     LIBS zx_window zx_sim_support)
 
 # The window suite on real display servers: X11 (Xvfb) and Wayland (weston with a seat), and

@@ -200,4 +200,33 @@ std::span<const LayoutRow> MainLayout() {
     return Table;
 }
 
+std::string SpokenName(const LayoutRow& row) {
+    std::string_view caption = row.Caption;
+    while (caption.starts_with(' ')) {
+        caption.remove_prefix(1);
+    }
+    while (caption.ends_with(' ')) {
+        caption.remove_suffix(1);
+    }
+    if (!caption.empty()) {
+        return std::string(caption);
+    }
+    const std::string_view hint = row.Hint;
+    if (!hint.empty()) {
+        return std::string(hint.substr(0, hint.find("\r\n")));
+    }
+    static constexpr std::pair<std::string_view, std::string_view> Others[] = {
+        {"pnlTop", "Top strip"},      {"bvlTop", "Separator"},
+        {"bvlInput", "Separator"},    {"bvlOutput", "Separator"},
+        {"sbMain", "Status bar"},     {"sbMainContainer3", "Line activity"},
+        {"pnlLeds", "Line activity"}, {"LedTx", "Transmit lamp"},
+        {"LedRx", "Receive lamp"}};
+    for (const auto& [name, spoken] : Others) {
+        if (name == row.Name) {
+            return std::string(spoken);
+        }
+    }
+    return {};
+}
+
 } // namespace zx

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 
 namespace zx {
 
@@ -51,5 +52,9 @@ struct LayoutRow {
 
 // The main window's layout, in creation (and drawing) order.
 std::span<const LayoutRow> MainLayout();
+
+// What a screen reader calls a control: its caption, else the first line of its hint, else
+// (for the few with neither) what it is. Unit labels name themselves by the unit they show.
+std::string SpokenName(const LayoutRow& row);
 
 } // namespace zx

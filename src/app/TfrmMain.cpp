@@ -32,7 +32,7 @@ QWidget* CreateControl(const LayoutRow& row, QWidget* parent) {
     switch (row.Kind) {
     case ControlKind::Strip:
     case ControlKind::Container:
-        return new QWidget(parent);
+        return new Container(parent);
     case ControlKind::Separator:
         return new Bevel(parent);
     case ControlKind::Group:
@@ -133,6 +133,11 @@ void TfrmMain::BuildLayout() {
         }
         const QString hint = QString::fromUtf8(row.Hint);
         SetHint(w, hint, row.Hints == HintMode::Shown);
+        if (row.Kind != ControlKind::UnitLabel) {
+            w->setAccessibleName(QString::fromStdString(SpokenName(row)));
+        }
+        w->setAccessibleDescription(
+            QString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         if (row.Tab >= 0) {
             childrenByTab[parent].emplace_back(row.Tab, w);
         }

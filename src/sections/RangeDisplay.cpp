@@ -26,10 +26,15 @@ void TfrmMain::ShowInputRange(int code) {
 
 void TfrmMain::ShowSwitchPattern(int code) {
     Shape* const levers[SwitchPositions] = {sw11, sw12, sw13, sw14, sw15, sw16};
+    QStringList positions;
     for (int k = 1; k <= SwitchPositions; ++k) {
         Shape* lever = levers[k - 1];
         lever->move(lever->x(), LeverTop(code, k));
+        positions << QStringLiteral("%1 %2").arg(k).arg(
+            LeverTop(code, k) == LeverTopUp ? QStringLiteral("up") : QStringLiteral("down"));
     }
+    // The picture says itself to a screen reader.
+    sw1->setAccessibleName(QStringLiteral("SW1: ") + positions.join(QStringLiteral(", ")));
 }
 
 void TfrmMain::ShowOutputRange(int code) {
@@ -44,6 +49,8 @@ void TfrmMain::ShowOutputRange(int code) {
         label->adjustSize();
     }
     OutJumper->move(JumperLeft(code), OutJumper->y());
+    Shape1->setAccessibleName(JumperLeft(code) == JumperLeftCurrent ? QStringLiteral("JP6: mA")
+                                                                    : QStringLiteral("JP6: V"));
 }
 
 } // namespace zx

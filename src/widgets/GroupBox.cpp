@@ -1,5 +1,7 @@
 #include "GroupBox.h"
 
+#include "Accessible.h"
+
 #include <QPainter>
 
 namespace zx {
@@ -33,7 +35,13 @@ void GroupBox::paintEvent(QPaintEvent*) {
     p.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title());
 }
 
-Bevel::Bevel(QWidget* parent) : QWidget(parent) {}
+Container::Container(QWidget* parent) : QWidget(parent) {
+    EnsureAccessibleWidgets();
+}
+
+Bevel::Bevel(QWidget* parent) : QWidget(parent) {
+    EnsureAccessibleWidgets();
+}
 
 void Bevel::paintEvent(QPaintEvent*) {
     QPainter p(this);

@@ -21,6 +21,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// A plain holder of other controls (the strip at the top, the lamps' panel).
+class Container : public QWidget {
+    Q_OBJECT
+public:
+    explicit Container(QWidget* parent = nullptr);
+};
+
 // An etched horizontal line along the top edge of its rectangle.
 class Bevel : public QWidget {
     Q_OBJECT

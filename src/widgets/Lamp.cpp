@@ -1,11 +1,14 @@
 #include "Lamp.h"
 
+#include "Accessible.h"
+
 #include <QPainter>
 
 namespace zx {
 
 Lamp::Lamp(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
+    EnsureAccessibleWidgets();
 }
 
 void Lamp::SetLit(bool lit) {

@@ -1,5 +1,7 @@
 #include "Shape.h"
 
+#include "Accessible.h"
+
 #include <QPainter>
 
 namespace zx {
@@ -7,6 +9,7 @@ namespace zx {
 Shape::Shape(Kind kind, const QColor& fill, QWidget* parent)
     : QWidget(parent), Kind_(kind), Fill_(fill) {
     setFocusPolicy(Qt::NoFocus);
+    EnsureAccessibleWidgets();
 }
 
 void Shape::paintEvent(QPaintEvent*) {

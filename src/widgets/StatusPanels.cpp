@@ -1,5 +1,7 @@
 #include "StatusPanels.h"
 
+#include "Accessible.h"
+
 #include <QEvent>
 #include <QLabel>
 
@@ -7,9 +9,10 @@ namespace zx {
 
 StatusPanels::StatusPanels(const std::array<int, TextPanels>& widths, QWidget* parent)
     : QWidget(parent) {
+    EnsureAccessibleWidgets();
     int left = 0;
     for (int i = 0; i < TextPanels; ++i) {
-        auto* label = new QLabel(this);
+        auto* label = new StatusPanel(this);
         label->setObjectName(QStringLiteral("sbPanel%1").arg(i));
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText); // the version text is the module's, not markup
@@ -37,7 +40,9 @@ void StatusPanels::SetPanelText(int panel, const QString& text) {
         narrow.setStretch(stretch - 2);
     }
     label->setFont(narrow);
+    const QString before = label->text();
     label->setText(text);
+    AnnounceText(label, before);
 }
 
 QColor StatusPanels::PanelTextColor(int panel) const {

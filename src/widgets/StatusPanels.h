@@ -1,12 +1,18 @@
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 
 #include <array>
 
-class QLabel;
-
 namespace zx {
+
+// One text panel of the status bar; a screen reader hears its text when it changes.
+class StatusPanel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+};
 
 // A status bar of four panels: three text panels of fixed widths with centred text and a last
 // panel left for the owner's controls. Panels 0 and 1 report double-clicks; panel 2's text colour

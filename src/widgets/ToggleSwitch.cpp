@@ -1,5 +1,9 @@
 #include "ToggleSwitch.h"
 
+#include "Accessible.h"
+
+#include <QAccessible>
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -7,13 +11,24 @@ namespace zx {
 
 ToggleSwitch::ToggleSwitch(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
+    EnsureAccessibleWidgets();
 }
 
 void ToggleSwitch::SetOn(bool on) {
-    if (on != On_) {
-        On_ = on;
-        update();
+    if (on == On_) {
+        return;
     }
+    On_ = on;
+    update();
+    QAccessible::State checked;
+    checked.checked = true;
+    QAccessibleStateChangeEvent event(this, checked);
+    QAccessible::updateAccessibility(&event);
+}
+
+void ToggleSwitch::Flip() {
+    SetOn(!On_);
+    emit Clicked();
 }
 
 void ToggleSwitch::SetTexts(const QString& on, const QString& off) {

@@ -15,6 +15,10 @@ public:
     bool On() const { return On_; }
     void SetOn(bool on);
     void SetTexts(const QString& on, const QString& off);
+    const QString& TextOn() const { return TextOn_; }
+    const QString& TextOff() const { return TextOff_; }
+    // What a press in the half that turns it does, for keyboardless users' assistive tools.
+    void Flip();
     void SetColors(const QColor& on, const QColor& off);
 
 signals:

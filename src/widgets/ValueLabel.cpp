@@ -1,5 +1,7 @@
 #include "ValueLabel.h"
 
+#include "Accessible.h"
+
 #include <QPainter>
 
 namespace zx {
@@ -8,6 +10,7 @@ ValueLabel::ValueLabel(QWidget* parent) : QLabel(QStringLiteral("N/A"), parent) 
     setContentsMargins(1, 1, 1, 1);
     setAlignment(Qt::AlignCenter);
     setTextFormat(Qt::PlainText); // module texts are shown as they are, never as markup
+    EnsureAccessibleWidgets();
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(true);
     QPalette p = palette();

@@ -13,8 +13,8 @@ class Layout : public WindowFixture {};
 // The class each kind is built as, in the order of ControlKind.
 const char* KindClass(ControlKind kind) {
     static const char* const classes[] = {
-        "QWidget",          "zx::Bevel",        "zx::GroupBox",   "zx::StatusPanels",
-        "QWidget",          "QLabel",           "QLabel",         "zx::ValueLabel",
+        "zx::Container",    "zx::Bevel",        "zx::GroupBox",   "zx::StatusPanels",
+        "zx::Container",    "QLabel",           "QLabel",         "zx::ValueLabel",
         "QPushButton",      "zx::RangeList",    "zx::NumberEdit", "zx::CalibrationEdit",
         "zx::CodeSpinEdit", "QCheckBox",        "zx::StatusList", "zx::Shape",
         "zx::Shape",        "zx::ToggleSwitch", "zx::Lamp"};
@@ -90,8 +90,8 @@ TEST_F(Layout, KeepsItsLightFaceWhateverTheDesktopTheme) {
         return found;
     };
     const QImage window = Window.grab().toImage();
-    for (QWidget* caption : std::initializer_list<QWidget*>{Window.lblSW11, Window.lblmA,
-                                                            Window.lblTempInpRange}) {
+    for (QWidget* caption :
+         std::initializer_list<QWidget*>{Window.lblSW11, Window.lblmA, Window.lblTempInpRange}) {
         const QImage image =
             window.copy(QRect(caption->mapTo(&Window, QPoint(0, 0)), caption->size()));
         EXPECT_LT(lightness(image, true), 80) << caption->objectName().toStdString();
