@@ -40,7 +40,8 @@ double Percentile(std::vector<double> v, double p) {
 }
 
 void Row(const std::string& figure, const std::string& value, const char* goal, bool met) {
-    std::printf("%-46s %-26s %-30s %s\n", figure.c_str(), value.c_str(), goal, met ? "met" : "NOT MET");
+    std::printf("%-46s %-26s %-30s %s\n", figure.c_str(), value.c_str(), goal,
+                met ? "met" : "NOT MET");
     std::fflush(stdout);
 }
 
