@@ -33,7 +33,9 @@ void PrepareHouseLook() {
 }
 
 void ApplyHouseLook() {
-    if (QFile::exists(QString::fromLatin1(WineSansSerif))) {
+    // Its glyphs are bitmaps made for 96 pixels per inch: on a scaled (HiDPI) screen they would
+    // stand small and far apart, where an outline font scales crisply.
+    if (qApp->devicePixelRatio() == 1.0 && QFile::exists(QString::fromLatin1(WineSansSerif))) {
         QFontDatabase::addApplicationFont(QString::fromLatin1(WineSansSerif));
     }
     QApplication::setStyle(new HouseStyle);

@@ -13,8 +13,8 @@ void PrepareHouseLook();
 // After it exists: style, palette and font for every window of the program.
 void ApplyHouseLook();
 
-// "MS Sans Serif" at 11 pixels: Wine's free font of that name where it is installed (its
-// metrics are the layout's), else a metric-similar sans-serif.
+// "MS Sans Serif" at 11 pixels: Wine's free font of that name where it is installed and the
+// screen is not scaled (its metrics are the layout's), else a metric-similar sans-serif.
 QFont WindowFont();
 
 } // namespace zx
