@@ -203,7 +203,8 @@ Usage Measure(int ms) {
         return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 +
                (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
     };
-    return {cpu(b) - cpu(a), (b.ru_nvcsw + b.ru_nivcsw) - (a.ru_nvcsw + a.ru_nivcsw)};
+    // Voluntary switches only: the process waking up, not the scheduler preempting it.
+    return {cpu(b) - cpu(a), b.ru_nvcsw - a.ru_nvcsw};
 }
 
 bool Idle() {

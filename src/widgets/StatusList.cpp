@@ -94,11 +94,11 @@ void StatusList::paintEvent(QPaintEvent* event) {
     if (!hasFocus()) {
         return;
     }
+    // A dotted rectangle inside the border, as lists show the focus where no row is current
+    // (the style draws a focus frame only for rows).
     QPainter painter(viewport());
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    focus.rect = viewport()->rect().adjusted(1, 1, -1, -1);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -2, -2));
 }
 
 void StatusList::focusInEvent(QFocusEvent* event) {
