@@ -38,5 +38,10 @@ add_test(NAME WindowLooksTheSameUnderADarkTheme
 set_tests_properties(WindowLooksTheSameUnderADarkTheme PROPERTIES ENVIRONMENT
     "QT_QPA_PLATFORMTHEME=qt6ct;XDG_CONFIG_HOME=${CMAKE_CURRENT_SOURCE_DIR}/data/dark-desktop")
 
+# The window as a screen reader meets it, over AT-SPI on a private session bus.
+add_test(NAME ScreenReaderHearsTheStatusLine COMMAND ${PROJECT_SOURCE_DIR}/scripts/atspi-check)
+set_tests_properties(ScreenReaderHearsTheStatusLine PROPERTIES
+                     ENVIRONMENT "ZX_BUILD_DIR=${PROJECT_BINARY_DIR}")
+
 # Field faults that take real time: a minute of babble, a pulled adapter.
 zx_qt_test(field_fault_test SOURCES app/FieldFaultTest.cpp LIBS zx_window zx_sim_support)

@@ -9,16 +9,20 @@
 namespace zx {
 namespace {
 
-// A read-only text: its name is the widget's own (or its text when it has none), its value and
-// its text interface carry the text shown.
+// A read-only text: its value and its text interface carry the text shown. A value label is
+// named by what it shows (its own name); a status panel by its text, while it has one, so that
+// each new message is a new name.
 class AccessibleTextLabel : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     AccessibleTextLabel(QLabel* label, QAccessible::Role role) : QAccessibleWidget(label, role) {}
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value ||
-            (t == QAccessible::Name && Label()->accessibleName().isEmpty())) {
-            return Label()->text();
+        const QString shown = Label()->text();
+        const bool nameIsText = role() == QAccessible::StatusBar
+                                    ? !shown.isEmpty()
+                                    : Label()->accessibleName().isEmpty();
+        if (t == QAccessible::Value || (t == QAccessible::Name && nameIsText)) {
+            return shown;
         }
         return QAccessibleWidget::text(t);
     }

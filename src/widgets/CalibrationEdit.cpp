@@ -11,6 +11,7 @@ CalibrationEdit::CalibrationEdit(QWidget* parent)
     setText(QStringLiteral("0"));
     Button_->setFocusPolicy(Qt::NoFocus);
     Button_->setCursor(Qt::ArrowCursor);
+    Button_->setAccessibleName(QStringLiteral("Calibrate"));
     connect(Button_, &QToolButton::clicked, this, &CalibrationEdit::ButtonClicked);
 }
 

@@ -14,6 +14,10 @@ StatusPanels::StatusPanels(const std::array<int, TextPanels>& widths, QWidget* p
     for (int i = 0; i < TextPanels; ++i) {
         auto* label = new StatusPanel(this);
         label->setObjectName(QStringLiteral("sbPanel%1").arg(i));
+        // What a screen reader calls a panel while it shows nothing.
+        label->setAccessibleName(QStringList{
+            QStringLiteral("Port"), QStringLiteral("Module version"), QStringLiteral("Status")}
+                                     .at(i));
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText); // the version text is the module's, not markup
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);

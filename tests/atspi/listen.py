@@ -43,7 +43,8 @@ def main():
     nodes = []
     walk(window, nodes)
     unnamed = [n for n in nodes if not n.name and n.getRole() != pyatspi.ROLE_UNKNOWN]
-    print("atspi: %d accessible objects, %d without a name" % (len(nodes), len(unnamed)))
+    print("atspi: %d accessible objects, %d without a name: %s" % (
+        len(nodes), len(unnamed), ", ".join(sorted(set(n.getRoleName() for n in unnamed)))))
 
     heard = []
     pyatspi.Registry.registerEventListener(
