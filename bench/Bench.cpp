@@ -334,14 +334,15 @@ int main(int argc, char** argv) {
     zx::ApplyHouseLook();
     std::printf("%-46s %-26s %-30s %s\n", "figure", "measured", "goal", "");
     bool met = true;
+    // Idle first: what earlier figures leave behind (a timer of Qt's own) must not count.
+    if (mode == "all" || mode == "idle") {
+        met = Idle() && met;
+    }
     if (mode == "all" || mode == "latency") {
         met = Latency() && met;
     }
     if (mode == "all" || mode == "triggers") {
         met = Triggers() && met;
-    }
-    if (mode == "all" || mode == "idle") {
-        met = Idle() && met;
     }
     if (mode == "all" || mode == "startup") {
         met = Startup(argv[0]) && met;
