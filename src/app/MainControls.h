@@ -4,14 +4,14 @@
 // The list and the table (Layout.cpp) name the same controls; the window binds one to the other
 // when it is built and refuses to start if they disagree.
 #define ZX_MAIN_CONTROLS(X)                                                                        \
-    X(QWidget, pnlTop)                                                                             \
+    X(Container, pnlTop)                                                                           \
     X(Bevel, bvlTop)                                                                               \
     X(GroupBox, grpGeneral)                                                                        \
     X(GroupBox, grpInput)                                                                          \
     X(GroupBox, grpOutput)                                                                         \
     X(zx::StatusPanels, sbMain)                                                                    \
-    X(QWidget, sbMainContainer3)                                                                   \
-    X(QWidget, pnlLeds)                                                                            \
+    X(Container, sbMainContainer3)                                                                 \
+    X(Container, pnlLeds)                                                                          \
     X(zx::Lamp, LedTx)                                                                             \
     X(zx::Lamp, LedRx)                                                                             \
     X(zx::Shape, sw1)                                                                              \

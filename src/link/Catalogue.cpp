@@ -2,6 +2,7 @@
 
 #include <array>
 #include <span>
+#include <type_traits>
 
 namespace zx {
 
@@ -166,64 +167,70 @@ std::span<const Field> FieldsOf(std::uint8_t code) {
 
 } // namespace
 
-void BuildRequest(FrameCodec& c, const Request& r) {
-    c.BeginRequest(r.Code);
+namespace {
+
+// Hands each payload field of the request's code to the visitor, in catalogue order, as the
+// member it is kept in: its type says how it travels (byte, word, single; a flag as a byte).
+template <typename R, typename Visitor> void ForEachField(R& r, Visitor visit) {
     for (Field field : FieldsOf(r.Code)) {
         switch (field) {
         case F::Range:
-            c.PutByte(r.Range);
+            visit(r.Range);
             break;
         case F::DacCode:
-            c.PutWord(r.DacCode);
+            visit(r.DacCode);
             break;
         case F::FullScale:
-            c.PutLong(r.FullScale);
+            visit(r.FullScale);
             break;
         case F::Minimum:
-            c.PutLong(r.Minimum);
+            visit(r.Minimum);
             break;
         case F::Maximum:
-            c.PutLong(r.Maximum);
+            visit(r.Maximum);
             break;
         case F::Invert:
-            c.PutByte(r.Invert ? 1u : 0u);
+            visit(r.Invert);
             break;
         case F::Value:
-            c.PutByte(r.Value);
+            visit(r.Value);
             break;
         }
     }
+}
+
+} // namespace
+
+void BuildRequest(FrameCodec& c, const Request& r) {
+    c.BeginRequest(r.Code);
+    ForEachField(r, [&c]<typename T>(const T& value) {
+        if constexpr (std::is_same_v<T, std::uint16_t>) {
+            c.PutWord(value);
+        } else if constexpr (std::is_same_v<T, float>) {
+            c.PutLong(value);
+        } else if constexpr (std::is_same_v<T, bool>) {
+            c.PutByte(value ? 1u : 0u);
+        } else {
+            c.PutByte(value);
+        }
+    });
 }
 
 Request ReadRequest(FrameCodec& c) {
     Request r;
     r.Code = c.RxBuffer[0];
     c.RxPos = 1;
-    for (Field field : FieldsOf(r.Code)) {
-        switch (field) {
-        case F::Range:
-            r.Range = c.GetByte();
-            break;
-        case F::DacCode:
-            r.DacCode = c.GetWord();
-            break;
-        case F::FullScale:
-            r.FullScale = c.GetSingle();
-            break;
-        case F::Minimum:
-            r.Minimum = c.GetSingle();
-            break;
-        case F::Maximum:
-            r.Maximum = c.GetSingle();
-            break;
-        case F::Invert:
-            r.Invert = c.GetByte() != 0;
-            break;
-        case F::Value:
-            r.Value = c.GetByte();
-            break;
+    ForEachField(r, [&c]<typename T>(T& value) {
+        if constexpr (std::is_same_v<T, std::uint16_t>) {
+            value = c.GetWord();
+        } else if constexpr (std::is_same_v<T, float>) {
+            value = c.GetSingle();
+        } else if constexpr (std::is_same_v<T, bool>) {
+            value = c.GetByte() != 0;
+        } else {
+            value = c.GetByte();
         }
-    }
+    });
     return r;
 }
 

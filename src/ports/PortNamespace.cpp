@@ -146,18 +146,33 @@ bool PortNamespace::LinkFolderTrusted() const {
            !LinkFolderProblem(LinkFolder_);
 }
 
+namespace {
+// COM numbers in blocks of 16, one device family each.
+struct Block {
+    int First;
+    const char* Prefix;
+};
+constexpr Block Table[] = {{1, "/dev/ttyS"}, {17, "/dev/ttyUSB"}, {33, "/dev/ttyACM"}};
+constexpr int BlockSize = 16;
+} // namespace
+
 std::string PortNamespace::TableDevice(int comNumber) {
-    struct Block {
-        int first;
-        const char* prefix;
-    };
-    static constexpr Block Table[] = {{1, "/dev/ttyS"}, {17, "/dev/ttyUSB"}, {33, "/dev/ttyACM"}};
     for (const Block& block : Table) {
-        if (comNumber >= block.first && comNumber < block.first + 16) {
-            return block.prefix + std::to_string(comNumber - block.first);
+        if (comNumber >= block.First && comNumber < block.First + BlockSize) {
+            return block.Prefix + std::to_string(comNumber - block.First);
         }
     }
     return {};
+}
+
+std::string PortNamespace::TableText() {
+    std::string text;
+    for (const Block& block : Table) {
+        text += (text.empty() ? "COM" : ", COM") + std::to_string(block.First) + "-" +
+                std::to_string(block.First + BlockSize - 1) + " " + block.Prefix + "0-" +
+                std::to_string(BlockSize - 1);
+    }
+    return text;
 }
 
 std::string PortNamespace::DevicePath(int comNumber) const {

@@ -50,6 +50,8 @@ public:
     std::string DevicePath(int comNumber) const;
     // The built-in table alone; empty for COM49, COM50 and numbers outside 1..50.
     static std::string TableDevice(int comNumber);
+    // The table in words: "COM1-16 /dev/ttyS0-15, COM17-32 ...".
+    static std::string TableText();
 
 private:
     std::filesystem::path LinkFolder_;

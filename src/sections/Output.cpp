@@ -74,23 +74,23 @@ void TfrmMain::seOutFullPropertiesChange(QObject*) {
 // An emptied spin edit becomes 0 on exit, and that drives the DAC to code 0 like any other
 // change, also when the edit held 0 before it was emptied (the spin box then reports no change
 // of its own).
-static void EmptyCodeToZero(CodeSpinEdit* edit, void (TfrmMain::*change)(QObject*), TfrmMain& w) {
+static void EmptyCodeToZero(TfrmMain& w, CodeSpinEdit* edit) {
     if (!edit->IsEmpty()) {
         return;
     }
     const bool unchanged = edit->value() == 0;
     edit->setValue(0);
     if (unchanged) {
-        (w.*change)(edit);
+        DriveDac(w, edit);
     }
 }
 
 void TfrmMain::seOutZeroExit(QObject*) {
-    EmptyCodeToZero(seOutZero, &TfrmMain::seOutZeroPropertiesChange, *this);
+    EmptyCodeToZero(*this, seOutZero);
 }
 
 void TfrmMain::seOutFullExit(QObject*) {
-    EmptyCodeToZero(seOutFull, &TfrmMain::seOutFullPropertiesChange, *this);
+    EmptyCodeToZero(*this, seOutFull);
 }
 
 // An emptied limit takes the limit of the range chosen in the list.

@@ -128,9 +128,6 @@ void ComPort::OpenDevice() {
 }
 
 void ComPort::DiscardInput() {
-    if (!Open()) {
-        return;
-    }
     Port_.clear(QSerialPort::Input);
     Port_.readAll();
 }

@@ -50,8 +50,6 @@ public:
     // Queues the bytes and returns at once. A count of 0 does nothing; a block larger than the
     // free room raises ComPortError and queues nothing. Nothing is written while closed.
     void WriteBlock(const quint8* data, quint16 count);
-    // Drops every byte received and not yet collected, in the device and in the driver.
-    void DiscardInput();
     qint64 BytesWaiting() const { return Port_.isOpen() ? Port_.bytesAvailable() : 0; }
     qint64 BytesQueued() const { return Port_.isOpen() ? Port_.bytesToWrite() : 0; }
 
@@ -81,6 +79,8 @@ private:
     void ReadAvailable();
     void SetModemLines();
     void HandleError(QSerialPort::SerialPortError error);
+    // Drops every byte received and not yet collected, in the device and in the driver.
+    void DiscardInput();
     bool DeviceAnswers() const;
     void CheckTriggers();
     void ScheduleWake();

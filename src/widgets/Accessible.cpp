@@ -138,8 +138,8 @@ void EnsureAccessibleWidgets() {
 }
 
 void AnnounceText(QLabel* label, const QString& before) {
-    if (label->text() == before) {
-        return;
+    if (label->text() == before || !QAccessible::isActive()) {
+        return; // each answer changes the status line: no work while nobody listens
     }
     QAccessibleEvent name(label, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&name);

@@ -43,7 +43,9 @@ void StatusPanels::SetPanelText(int panel, const QString& text) {
          stretch -= 2) {
         narrow.setStretch(stretch - 2);
     }
-    label->setFont(narrow);
+    if (label->font() != narrow) {
+        label->setFont(narrow);
+    }
     const QString before = label->text();
     label->setText(text);
     AnnounceText(label, before);

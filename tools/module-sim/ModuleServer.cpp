@@ -30,7 +30,6 @@ ModuleServer::ModuleServer(ServerOptions options, ModuleModel& model)
     : Options_(std::move(options)), Model_(model), Link_(Options_.LinkFolder, Options_.ComNumber) {}
 
 ModuleServer::~ModuleServer() {
-    Link_.Release();
     if (Master_ >= 0) {
         close(Master_);
     }

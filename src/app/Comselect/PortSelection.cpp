@@ -32,10 +32,9 @@ void TfrmMain::TellRefusedLinkFolder() {
     }
     // Said, never skipped in silence: a technician's "com5" link would otherwise quietly give
     // way to the on-board UART of the built-in table.
-    const std::string said = "The port links in " + Ports().LinkFolder().string() +
-                             " are not used: " + problem->Text() +
-                             ". Until then, COM numbers follow the built-in table (COM1-16 "
-                             "/dev/ttyS0-15, COM17-32 /dev/ttyUSB0-15, COM33-48 /dev/ttyACM0-15).";
+    const std::string said =
+        "The port links in " + Ports().LinkFolder().string() + " are not used: " + problem->Text() +
+        ". Until then, COM numbers follow the built-in table (" + PortNamespace::TableText() + ").";
     std::fprintf(stderr, "zentrix: %s\n", said.c_str());
     Prompts_.Information(this, QString::fromStdString(said));
 }
