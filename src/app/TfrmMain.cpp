@@ -187,52 +187,50 @@ void TfrmMain::BindControls() {
 }
 
 void TfrmMain::WireHandlers() {
-    connect(btnGetPermInpRange, &QPushButton::clicked, this,
-            [this] { btnGetPermInpRangeClick(btnGetPermInpRange); });
+    const auto on = [this](auto* sender, auto signal, auto handler) {
+        connect(sender, signal, this, Guarded(handler));
+    };
+    on(btnGetPermInpRange, &QPushButton::clicked,
+       [this] { btnGetPermInpRangeClick(btnGetPermInpRange); });
     btnGetPermInpRange->installEventFilter(this); // key down: btnGetInpRangeKeyDown
-    connect(btnGetTempInpRange, &QPushButton::clicked, this,
-            [this] { btnGetTempInpRangeClick(btnGetTempInpRange); });
-    connect(btnSetInputRange, &QPushButton::clicked, this,
-            [this] { btnSetInputRangeClick(btnSetInputRange); });
-    connect(cmbInpRanges, &QComboBox::currentIndexChanged, this,
-            [this] { cmbInpRangesPropertiesEditValueChanged(cmbInpRanges); });
-    connect(beInpZero, &CalibrationEdit::ButtonClicked, this,
-            [this] { beInpZeroPropertiesButtonClick(beInpZero); });
-    connect(beInpFull, &CalibrationEdit::ButtonClicked, this,
-            [this] { beInpFullPropertiesButtonClick(beInpFull); });
-    connect(edInpMin, &NumberEdit::Exit, this, [this] { edInpMinExit(edInpMin); });
-    connect(edInpMax, &NumberEdit::Exit, this, [this] { edInpMaxExit(edInpMax); });
-    connect(mnuClearInCal, &QAction::triggered, this,
-            [this] { mnuClearInCalClick(mnuClearInCal); });
+    on(btnGetTempInpRange, &QPushButton::clicked,
+       [this] { btnGetTempInpRangeClick(btnGetTempInpRange); });
+    on(btnSetInputRange, &QPushButton::clicked,
+       [this] { btnSetInputRangeClick(btnSetInputRange); });
+    on(cmbInpRanges, &QComboBox::currentIndexChanged,
+       [this] { cmbInpRangesPropertiesEditValueChanged(cmbInpRanges); });
+    on(beInpZero, &CalibrationEdit::ButtonClicked,
+       [this] { beInpZeroPropertiesButtonClick(beInpZero); });
+    on(beInpFull, &CalibrationEdit::ButtonClicked,
+       [this] { beInpFullPropertiesButtonClick(beInpFull); });
+    on(edInpMin, &NumberEdit::Exit, [this] { edInpMinExit(edInpMin); });
+    on(edInpMax, &NumberEdit::Exit, [this] { edInpMaxExit(edInpMax); });
+    on(mnuClearInCal, &QAction::triggered, [this] { mnuClearInCalClick(mnuClearInCal); });
     const auto draw = [this](StatusList* list, int row, int subItem, QColor& color) {
         lvInpCalStatCustomDrawSubItem(list, row, subItem, color);
     };
     lvInpCalStat->SetCustomDrawSubItem(draw);
     lvOutCalStat->SetCustomDrawSubItem(draw);
 
-    connect(btnGetPermOutRange, &QPushButton::clicked, this,
-            [this] { btnGetPermOutRangeClick(btnGetPermOutRange); });
-    connect(btnGetTempOutRange, &QPushButton::clicked, this,
-            [this] { btnGetTempOutRangeClick(btnGetTempOutRange); });
-    connect(btnSetOutRange, &QPushButton::clicked, this,
-            [this] { btnSetOutRangeClick(btnSetOutRange); });
-    connect(cmbOutRanges, &QComboBox::currentIndexChanged, this,
-            [this] { cmbOutRangesPropertiesEditValueChanged(cmbOutRanges); });
-    connect(seOutZero, &QSpinBox::valueChanged, this,
-            [this] { seOutZeroPropertiesChange(seOutZero); });
-    connect(seOutFull, &QSpinBox::valueChanged, this,
-            [this] { seOutFullPropertiesChange(seOutFull); });
-    connect(seOutZero, &CodeSpinEdit::Exit, this, [this] { seOutZeroExit(seOutZero); });
-    connect(seOutFull, &CodeSpinEdit::Exit, this, [this] { seOutFullExit(seOutFull); });
-    connect(edOutMin, &NumberEdit::Exit, this, [this] { edOutMinExit(edOutMin); });
-    connect(edOutMax, &NumberEdit::Exit, this, [this] { edOutMaxExit(edOutMax); });
-    connect(btnOutZero, &QPushButton::clicked, this, [this] { btnOutZeroClick(btnOutZero); });
-    connect(btnOutFull, &QPushButton::clicked, this, [this] { btnOutFullClick(btnOutFull); });
-    connect(mnuClearOutCal, &QAction::triggered, this,
-            [this] { mnuClearOutCalClick(mnuClearOutCal); });
+    on(btnGetPermOutRange, &QPushButton::clicked,
+       [this] { btnGetPermOutRangeClick(btnGetPermOutRange); });
+    on(btnGetTempOutRange, &QPushButton::clicked,
+       [this] { btnGetTempOutRangeClick(btnGetTempOutRange); });
+    on(btnSetOutRange, &QPushButton::clicked, [this] { btnSetOutRangeClick(btnSetOutRange); });
+    on(cmbOutRanges, &QComboBox::currentIndexChanged,
+       [this] { cmbOutRangesPropertiesEditValueChanged(cmbOutRanges); });
+    on(seOutZero, &QSpinBox::valueChanged, [this] { seOutZeroPropertiesChange(seOutZero); });
+    on(seOutFull, &QSpinBox::valueChanged, [this] { seOutFullPropertiesChange(seOutFull); });
+    on(seOutZero, &CodeSpinEdit::Exit, [this] { seOutZeroExit(seOutZero); });
+    on(seOutFull, &CodeSpinEdit::Exit, [this] { seOutFullExit(seOutFull); });
+    on(edOutMin, &NumberEdit::Exit, [this] { edOutMinExit(edOutMin); });
+    on(edOutMax, &NumberEdit::Exit, [this] { edOutMaxExit(edOutMax); });
+    on(btnOutZero, &QPushButton::clicked, [this] { btnOutZeroClick(btnOutZero); });
+    on(btnOutFull, &QPushButton::clicked, [this] { btnOutFullClick(btnOutFull); });
+    on(mnuClearOutCal, &QAction::triggered, [this] { mnuClearOutCalClick(mnuClearOutCal); });
 
-    connect(calSwitch, &ToggleSwitch::Clicked, this, [this] { calSwitchClick(calSwitch); });
-    connect(sbMain, &StatusPanels::PanelDoubleClicked, this, [this](int panel) {
+    on(calSwitch, &ToggleSwitch::Clicked, [this] { calSwitchClick(calSwitch); });
+    on(sbMain, &StatusPanels::PanelDoubleClicked, [this](int panel) {
         if (panel == 0) {
             sbMainPanels0DblClick(sbMain);
         } else if (panel == 1) {
@@ -240,13 +238,17 @@ void TfrmMain::WireHandlers() {
         }
     });
 
-    connect(ComPort, &ComPort::OnTriggerTimer, this,
-            [this](quint16 handle) { ComPortTriggerTimer(ComPort, handle); });
-    connect(ComPort, &ComPort::DeviceLost, this, &TfrmMain::ComPortDeviceLost);
-    // The port's triggers go with it; a handle of a closed port names nothing.
-    connect(ComPort, &ComPort::Closed, this, [this] { TimeoutTrigger = 0; });
-    connect(DataPacket, &DataPacket::OnPacket, this,
-            [this](const quint8* data, int size) { DataPacketPacket(DataPacket, data, size); });
+    on(ComPort, &ComPort::OnTriggerTimer,
+       [this](quint16 handle) { ComPortTriggerTimer(ComPort, handle); });
+    on(ComPort, &ComPort::DeviceLost, [this](const QString& reason) { ComPortDeviceLost(reason); });
+    // The port's triggers go with it, and so do the requests: a handle of a closed port names
+    // nothing, and nothing is awaited or waits on a line that is gone.
+    connect(ComPort, &ComPort::Closed, this, [this] {
+        TimeoutTrigger = 0;
+        Requests.Clear();
+    });
+    on(DataPacket, &DataPacket::OnPacket,
+       [this](const quint8* data, int size) { DataPacketPacket(DataPacket, data, size); });
     connect(LightControl, &LightControl::TxLitChanged, LedTx, &Lamp::SetLit);
     connect(LightControl, &LightControl::RxLitChanged, LedRx, &Lamp::SetLit);
 }

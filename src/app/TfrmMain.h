@@ -11,6 +11,7 @@
 #include "MainControls.h"
 #include "NumberEdit.h"
 #include "RangeList.h"
+#include "RequestQueue.h"
 #include "Shape.h"
 #include "StatusList.h"
 #include "StatusPanels.h"
@@ -29,6 +30,9 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
 
 namespace zx {
 
@@ -128,13 +132,31 @@ public:
     void ClosePort();
 
     // ---- Transaction engine and status line -------------------------------------------------
-    // True when the request was written to the port.
+    // True when the request was written to the port, or waits for the one on the line.
     bool SendRequest();
+    RequestQueue Requests;
     void DataPacketPacket(QObject* Sender, const quint8* Data, int Size);
     void HandleResponse(std::size_t count);
     void ShowStatus(const QString& text, StatusKind kind);
     void ComPortTriggerTimer(QObject* Sender, quint16 TriggerHandle);
     void ComPortDeviceLost(const QString& reason);
+    // Every event handler runs through Guarded: what it throws ends up here, not in an abort.
+    void HandlerFailed(const char* what);
+    template <class F> auto Guarded(F handler) {
+        return [this, handler](auto&&... args) {
+            try {
+                if constexpr (std::is_invocable_v<F, decltype(args)...>) {
+                    handler(std::forward<decltype(args)>(args)...);
+                } else {
+                    handler();
+                }
+            } catch (const std::exception& e) {
+                HandlerFailed(e.what());
+            }
+            // A Busy text whose request was never made goes with the handler that showed it.
+            DeferredBusyText_.reset();
+        };
+    }
 
     // ---- Range catalogue displays -----------------------------------------------------------
     int CurrentInputRange = 0;
@@ -210,11 +232,14 @@ private:
     void BindControls();
     void WireHandlers();
     void SetToggle(std::uint8_t calMode);
+    bool WriteRequest(const RequestQueue::Request& request);
+    void SendWaitingRequest();
 
     DriverClock& Clock_;
     UserPrompts& Prompts_;
     bool Shown_ = false;
     bool LinkFolderTold_ = false;
+    std::optional<std::string> DeferredBusyText_;
 };
 
 } // namespace zx

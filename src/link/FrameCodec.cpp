@@ -24,6 +24,7 @@ void FrameCodec::BeginRequest(std::uint8_t code) {
     TxBuffer.fill(0);
     TxLength = 0;
     TxOverflow_ = false;
+    TxCode = code;
     PutRaw(STX);
     PutEscaped(code);
 }

@@ -15,6 +15,7 @@ class FrameCodec {
 public:
     std::array<std::uint8_t, FrameBufferSize> TxBuffer{};
     std::uint16_t TxLength = 0;
+    std::uint8_t TxCode = 0; // the code of the request being built
     std::array<std::uint8_t, FrameBufferSize> RxRaw{};
     std::array<std::uint8_t, FrameBufferSize> RxBuffer{};
     std::uint16_t RxLength = 0;

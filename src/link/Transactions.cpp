@@ -3,31 +3,66 @@
 
 #include "Catalogue.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace zx {
 
 bool TfrmMain::SendRequest() {
     PutRaw(ETX);
+    // The Busy text its sender showed while another request was on the line goes with it.
+    std::optional<std::string> busyText = std::exchange(DeferredBusyText_, std::nullopt);
     if (!ComPort->Open()) {
         return false;
     }
     if (Codec.TxOverflow()) {
         return false; // a frame that did not fit is never sent cut short
     }
+    RequestQueue::Request request{Codec.TxCode,
+                                  {Codec.TxBuffer.begin(), Codec.TxBuffer.begin() + Codec.TxLength},
+                                  std::move(busyText)};
+    if (Requests.Awaiting()) {
+        Requests.Put(std::move(request));
+        return true;
+    }
+    request.BusyText.reset(); // shown by its sender already
+    return WriteRequest(request);
+}
+
+bool TfrmMain::WriteRequest(const RequestQueue::Request& request) {
+    if (request.BusyText) {
+        ShowStatus(QString::fromStdString(*request.BusyText), Busy);
+    }
     try {
-        ComPort->WriteBlock(Codec.TxBuffer.data(), Codec.TxLength);
+        ComPort->WriteBlock(request.Frame.data(), static_cast<quint16>(request.Frame.size()));
     } catch (const ComPortError&) {
         // The line has stopped taking bytes (4 KiB queued and not leaving): this request is
         // not sent, and the technician hears and sees so rather than the program ending.
         ShowStatus(QStringLiteral("Transmit queue full !"), Error);
         return false;
     }
+    if (!ComPort->Open()) {
+        return false; // the line died under the write; the driver has closed it and said so
+    }
+    if (request.Code == cmdProgramInputRange) {
+        ToolkitVersionDue = true; // only this request's answer is followed by the version
+    }
+    Requests.Sent();
     // Enabled right after queuing: at 9600 baud the answer cannot start before the request
     // has left.
     DataPacket->SetEnabled(true);
     ComPort->ArmTimerTrigger(TimeoutTrigger, ResponseTimeoutTicks);
     return true;
+}
+
+void TfrmMain::SendWaitingRequest() {
+    while (!Requests.Awaiting() && ComPort->Open()) {
+        const auto next = Requests.Take();
+        if (!next) {
+            return;
+        }
+        WriteRequest(*next);
+    }
 }
 
 void TfrmMain::DataPacketPacket(QObject*, const quint8* Data, int Size) {
@@ -40,6 +75,7 @@ void TfrmMain::DataPacketPacket(QObject*, const quint8* Data, int Size) {
 void TfrmMain::HandleResponse(std::size_t count) {
     DataPacket->SetEnabled(false);
     ComPort->DisarmTimerTrigger(TimeoutTrigger);
+    Requests.Answered();
     const quint8 code = Unescape(count);
     switch (DispatchKind(code)) {
     case ResponseKind::ActiveInput:
@@ -86,12 +122,19 @@ void TfrmMain::HandleResponse(std::size_t count) {
         ShowStatus(QStringLiteral("Unknown response."), Error);
         break;
     }
+    SendWaitingRequest();
 }
 
 void TfrmMain::ShowStatus(const QString& text, StatusKind kind) {
     if (!ComPort->Open()) {
         sbMain->SetPanelTextColor(2, clRed);
         sbMain->SetPanelText(2, QStringLiteral("No COM port !"));
+        return;
+    }
+    if (kind == Busy && Requests.Awaiting()) {
+        // The request this announces waits behind the one on the line; its text is shown when
+        // it leaves, and until then the status line keeps speaking of the request under way.
+        DeferredBusyText_ = text.toStdString();
         return;
     }
     sbMain->SetPanelText(2, text);
@@ -117,12 +160,22 @@ void TfrmMain::ComPortTriggerTimer(QObject*, quint16 TriggerHandle) {
     if (TriggerHandle != TimeoutTrigger) {
         return; // the collector's or a lamp's own trigger
     }
+    // Whatever the trigger timed, a request on the line has had its time.
+    Requests.Answered();
     const int kind = sbMain->Tag();
     if (kind == Error || kind == Success) {
         ShowStatus(QStringLiteral("Ready"), Ready);
     } else {
         ShowStatus(QStringLiteral("No response !"), Error);
     }
+    SendWaitingRequest();
+}
+
+void TfrmMain::HandlerFailed(const char* what) {
+    // No event handler may end the program: whatever escaped one is said on the status line
+    // ("No COM port !" when the line is gone) and on standard error.
+    std::fprintf(stderr, "zentrix: %s\n", what);
+    ShowStatus(QString::fromUtf8(what), Error);
 }
 
 void TfrmMain::ComPortDeviceLost(const QString&) {

@@ -89,14 +89,10 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     // The knob sits on the side the switch is thrown to; the other side shows the state.
     const QRect knob = On_ ? upper : lower;
     const QRect state = On_ ? lower : upper;
-    // Disabled, the state still shows, faded towards the face with its text greyed.
-    const QColor stateColor = On_ ? ColorOn_ : ColorOff_;
-    const QColor button = pal.color(QPalette::Button);
-    p.fillRect(state, isEnabled() ? stateColor
-                                  : QColor((stateColor.red() + 2 * button.red()) / 3,
-                                           (stateColor.green() + 2 * button.green()) / 3,
-                                           (stateColor.blue() + 2 * button.blue()) / 3));
-    p.setPen(isEnabled() ? QColor(Qt::black) : pal.color(QPalette::Disabled, QPalette::Text));
+    // The module's state is read off the colour and the caption, so both stay at full strength
+    // whether or not the switch takes clicks: disabled, it only ignores the mouse.
+    p.fillRect(state, On_ ? ColorOn_ : ColorOff_);
+    p.setPen(QColor(Qt::black));
     p.drawText(state, Qt::AlignCenter, On_ ? TextOn_ : TextOff_);
     p.fillRect(knob, pal.color(QPalette::Active, QPalette::Button));
     for (int i = 0; i < 2; ++i) { // bevel two pixels wide

@@ -33,7 +33,10 @@ protected:
     }
 };
 
-TEST_F(Transactions, StartUpOpensThePortAndAsksForCalRun) {
+class StartUp : public WindowFixture {};
+
+TEST_F(StartUp, OpensThePortAndAsksForCalRun) {
+    StartWithPort(false);
     EXPECT_EQ(StartupQuery, (Bytes{0x02, 0x21, 0x00, 0x03}));
     EXPECT_EQ(Window.sbMain->PanelText(0), "COM1,9600,N,8,1");
     EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty());
@@ -122,18 +125,34 @@ TEST_F(Transactions, ALateAnswerIsStillDispatched) {
     ExpectStatus("Success.", clGreen);
 }
 
-TEST_F(Transactions, OfTwoAnswersOnlyTheFirstIsTaken) {
+TEST_F(Transactions, OneRequestIsOnTheLineAtATimeAndTheLastChoiceWins) {
+    Read();
+    // Three range changes before the read is answered: only the last one will leave.
+    Window.EnableInputControls();
+    Window.cmbInpRanges->setCurrentIndex(1);
+    Window.cmbInpRanges->setCurrentIndex(2);
+    Window.cmbInpRanges->setCurrentIndex(3);
+    EXPECT_TRUE(Sent().empty()) << "nothing leaves while the read awaits its answer";
+    EXPECT_EQ(StatusText(), "Reading range...") << "the status speaks of the request under way";
+    AnswerInput(4, GoodInput);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x06, 0x10, 0xFC, 0x03})) << "range 3, once";
+    ExpectStatus("Changing input range...", clBlack);
+
+    // A waiting request leaves when the one on the line times out, with its own time-out.
+    Window.btnGetPermOutRange->click();
+    EXPECT_TRUE(Sent().empty());
+    Clock.Advance(4070ms);
+    EXPECT_EQ(Prompts.Beeps, 1) << "No response ! for the range change";
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x14, 0x03}));
+    ExpectStatus("Reading range...", clBlack);
+    Clock.Advance(4015ms);
+    EXPECT_EQ(Prompts.Beeps, 1) << "the read's own 73 ticks run from its send";
+
+    // A closed port drops what waits.
     Window.btnGetPermInpRange->click();
-    Window.btnGetPermInpRange->click();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03, 0x02, 0x04, 0x03}));
-    FrameCodec module;
-    WriteInputRangeStatus(module, 4, GoodInput);
-    Bytes both = test::Sent(module);
-    both.insert(both.end(), {0x02, 0x04, 0x00, 0x03}); // a failure behind it
-    AnswerRaw(both);
-    EXPECT_EQ(StatusText(), "Success.");
-    Clock.Advance(10s);
-    EXPECT_EQ(StatusText(), "Ready") << "no time-out for the other request";
+    Window.ComPort->SetOpen(false);
+    EXPECT_EQ(Window.Requests.Waiting(), 0u);
+    EXPECT_FALSE(Window.Requests.Awaiting());
 }
 
 TEST_F(Transactions, UnknownEmptyAndOversizedAnswersAreUnknown) {
@@ -327,7 +346,7 @@ TEST_F(FreshStart, BytesWaitingBeforeThePortOpensAnswerNothing) {
     // A late version answer of an earlier run still sits in the device.
     const Bytes stale = EncodeFrame(Bytes{0x30, 'o', 'l', 'd'}.data(), 4);
     Pty.Write(stale);
-    StartWithPort();
+    StartWithPort(false);
     EXPECT_EQ(StartupQuery, (Bytes{0x02, 0x21, 0x00, 0x03}));
     Answer({0x21, 0x01});
     EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty());

@@ -38,6 +38,16 @@ TEST_F(Collector, KeepsARawStxInsideAFrame) {
 }
 
 TEST_F(Collector, DropsABrokenFrameAfterFiftyTicksSilently) {
+    // Another trigger of the port (a lamp's) firing mid-frame is not the collector's time-out.
+    const quint16 lamp = Port.AllocateTimerTrigger();
+    Port.ArmTimerTrigger(lamp, 1);
+    Receive({0x02, 0x05});
+    Clock.AdvanceTicks(2);
+    ASSERT_EQ(Fired, std::vector<quint16>{lamp});
+    Receive({0x06, 0x03});
+    ASSERT_EQ(Packets, std::vector<Bytes>{Bytes({0x05, 0x06})});
+    Packets.clear();
+    Packet.SetEnabled(true);
     Receive({0x02, 0x05});
     EXPECT_EQ(Packet.CurrentState(), DataPacket::State::Collecting);
     Clock.AdvanceTicks(50);

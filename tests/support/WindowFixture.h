@@ -58,11 +58,15 @@ class WindowFixture : public ::testing::Test {
 protected:
     WindowFixture() : Window(Clock, PortNamespace(Pty.LinkFolder()), Prompts) {}
 
-    // Start-up with COM1 chosen in the dialog; drains the CAL/RUN query from the line.
-    void StartWithPort() {
+    // Start-up with COM1 chosen in the dialog; drains the CAL/RUN query from the line and,
+    // unless told not to, answers it as a module in RUN: until then every request waits.
+    void StartWithPort(bool answerQuery = true) {
         AnswerPortDialog(QStringLiteral("COM1"));
         ShowActive(Window);
         StartupQuery = Pty.ReadExactly(4, 1000);
+        if (answerQuery) {
+            Answer({0x21, 0x00});
+        }
     }
     void StartWithoutPort() {
         AnswerPortDialog(QString());
