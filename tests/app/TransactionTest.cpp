@@ -263,9 +263,11 @@ TEST_F(Transactions, AnswersAreHandledWhileAModalBoxRunsItsLoop) {
 }
 
 TEST_F(Transactions, ALostDeviceLeavesNoComPortUntilThePortIsChosenAgain) {
-    Read();
+    // The line dies before the event loop has noticed: the request's own write finds it gone,
+    // and the request ends there rather than the program.
     Pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return !Window.ComPort->Open(); }));
+    Window.btnGetPermInpRange->click();
+    EXPECT_FALSE(Window.ComPort->Open());
     ExpectStatus("No COM port !", clRed);
     EXPECT_EQ(Window.TimeoutTrigger, 0) << "the closed port's trigger names nothing";
     Clock.Advance(10s);
