@@ -1,0 +1,66 @@
+"""Finding things in the tool's accessibility tree, and real input for them."""
+import subprocess
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+
+def find_all(node, test, out=None, depth=0):
+    out = [] if out is None else out
+    if node is None or depth > 40:
+        return out
+    if test(node):
+        out.append(node)
+    for i in range(node.childCount):
+        find_all(node.getChildAtIndex(i), test, out, depth + 1)
+    return out
+
+
+def find(node, test):
+    found = find_all(node, test)
+    return found[0] if found else None
+
+
+def tool_window():
+    desktop = pyatspi.Registry.getDesktop(0)
+    for _ in range(100):
+        app = find(desktop, lambda n: n.getRole() == pyatspi.ROLE_APPLICATION
+                   and n.name == "zentrix")
+        if app is not None:
+            return find(app, lambda n: n.name.startswith("Zentrix Configuration"))
+        GLib.usleep(100000)
+    return None
+
+
+def centre(node):
+    e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return e.x + e.width // 2, e.y + e.height // 2
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *map(str, args)], check=True)
+
+
+def click(node):
+    x, y = centre(node)
+    xdotool("mousemove", x, y, "click", 1)
+
+
+def wait_until(test, seconds=10.0):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if test():
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def focus(node, then=()):
+    """Gives the control the keyboard as a person does, with a click (and the keys given, such
+    as Escape for a list that dropped down), and waits until it has it."""
+    click(node)
+    if then:
+        time.sleep(0.3)
+        xdotool("key", *then)
+    return wait_until(lambda: node.getState().contains(pyatspi.STATE_FOCUSED), 5)
