@@ -2,15 +2,14 @@
 
 #include "DriverClock.h"
 #include "PortNamespace.h"
+#include "SerialLine.h"
 #include "TimerTriggers.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 
 #include <stdexcept>
 #include <string>
-#include <sys/types.h>
 
 namespace zx {
 
@@ -37,7 +36,7 @@ public:
 
     quint16 ComNumber() const { return ComNumber_; }
     void SetComNumber(quint16 number) { ComNumber_ = number; }
-    bool Open() const { return Port_.isOpen(); }
+    bool Open() const { return Line_.IsOpen(); }
     // True opens COM ComNumber (ComPortError on failure, the port then stays closed); false
     // closes it if open.
     void SetOpen(bool open);
@@ -50,8 +49,8 @@ public:
     // Queues the bytes and returns at once. A count of 0 does nothing; a block larger than the
     // free room raises ComPortError and queues nothing. Nothing is written while closed.
     void WriteBlock(const quint8* data, quint16 count);
-    qint64 BytesWaiting() const { return Port_.isOpen() ? Port_.bytesAvailable() : 0; }
-    qint64 BytesQueued() const { return Port_.isOpen() ? Port_.bytesToWrite() : 0; }
+    qint64 BytesWaiting() const { return static_cast<qint64>(Line_.BytesWaiting()); }
+    qint64 BytesQueued() const { return static_cast<qint64>(Line_.BytesQueued()); }
 
     // Arming a handle the open port does not know raises ComPortError; disarming one does
     // nothing.
@@ -76,27 +75,20 @@ signals:
 private:
     void OpenDevice();
     void CloseDevice();
-    void ReadAvailable();
-    void SetModemLines();
-    void HandleError(QSerialPort::SerialPortError error);
-    // Drops every byte received and not yet collected, in the device and in the driver.
-    void DiscardInput();
-    bool DeviceAnswers() const;
+    void HandleLoss(const QString& reason);
     void CheckTriggers();
     void ScheduleWake();
     [[noreturn]] void FailOpen(const std::string& path, const std::string& reason);
 
     DriverClock& Clock_;
     PortNamespace Ports_;
-    QSerialPort Port_;
+    SerialLine Line_;
     TimerTriggers Triggers_;
     quint16 ComNumber_ = 1;
     bool DTR_ = false;
     bool RTS_ = false;
     bool CheckingTriggers_ = false;
-    bool SettingModemLines_ = false;
     QString DevicePath_;
-    dev_t Device_ = 0;
 };
 
 } // namespace zx

@@ -1,0 +1,316 @@
+// The module's line on Linux: termios, a UUCP lock file, TIOCEXCL and flock, and a socket
+// notifier on the descriptor for both directions.
+#include "SerialLine.h"
+
+#include "PortNamespace.h"
+#include "ShellQuote.h"
+#include "UucpLock.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zx {
+namespace {
+
+speed_t SpeedOf(std::int32_t baud) {
+    switch (baud) {
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    default:
+        return B9600;
+    }
+}
+
+// What the technician can do about a device the user may not open. Never the group root, and
+// never a group the device gives no access to: joining either changes nothing but the user's
+// rights.
+std::string PermissionAdvice(const struct stat& node) {
+    const group* owner = getgrgid(node.st_gid);
+    const std::string name = owner != nullptr && owner->gr_name != nullptr
+                                 ? owner->gr_name
+                                 : std::to_string(node.st_gid);
+    if (node.st_gid == 0 || (node.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+        return "permission denied. The device gives its group ('" + name +
+               "') no read and write access, so joining a group will not help. A udev rule can "
+               "give the adapter to the group dialout: see "
+               "/usr/share/doc/zentrix/examples/99-zentrix-serial.rules.";
+    }
+    return "permission denied. Your user must belong to the group '" + name +
+           "' that owns the device (for example: sudo usermod -aG " + ShellQuote(name) +
+           " \"$USER\"), then log out and in again.";
+}
+
+} // namespace
+
+struct SerialLine::Impl {
+    SerialLine& Owner;
+    int Fd = -1;
+    std::string Device;
+    dev_t Node = 0;
+    termios Saved{};
+    bool HaveSaved = false;
+    bool Lost = false;
+    UucpLock Lock;
+    std::deque<std::uint8_t> Queue;
+    QSocketNotifier* Reader = nullptr;
+    QSocketNotifier* Writer = nullptr;
+
+    explicit Impl(SerialLine& owner) : Owner(owner) {}
+
+    // The device is still the one opened and still answers: a hung-up terminal refuses every
+    // request of its settings, and an unplugged adapter's node vanishes or is reused.
+    bool Answers() const {
+        termios settings{};
+        struct stat node {};
+        return tcgetattr(Fd, &settings) == 0 && stat(Device.c_str(), &node) == 0 &&
+               node.st_rdev == Node;
+    }
+
+    void Gone(const char* what, int error) {
+        if (Lost) {
+            return;
+        }
+        Lost = true;
+        Reader->setEnabled(false);
+        Writer->setEnabled(false);
+        const std::string reason =
+            error != 0 ? std::string(what) + ": " + std::strerror(error) : std::string(what);
+        emit Owner.Lost(QString::fromStdString(reason));
+    }
+
+    void ReadAll() {
+        QByteArray bytes;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = read(Fd, buffer, sizeof buffer);
+            if (n > 0) {
+                bytes.append(buffer, n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                break; // nothing more now; another reader of the tty may have taken it
+            }
+            // End of file on a raw terminal that waits for one byte is a hang-up; an I/O error
+            // is a far end that went away. Anything else counts only when the device no longer
+            // answers.
+            const int error = n < 0 ? errno : 0;
+            if (n == 0 || error == EIO || error == ENXIO || error == ENODEV || !Answers()) {
+                if (!bytes.isEmpty()) {
+                    emit Owner.Received(bytes);
+                }
+                Gone(n == 0 ? "the line was hung up" : "read failed", error);
+                return;
+            }
+            break;
+        }
+        if (!bytes.isEmpty()) {
+            emit Owner.Received(bytes);
+        }
+    }
+
+    void Flush() {
+        while (!Queue.empty() && !Lost) {
+            std::uint8_t chunk[1024];
+            const std::size_t size = std::min(Queue.size(), sizeof chunk);
+            std::copy_n(Queue.begin(), size, chunk);
+            const ssize_t n = write(Fd, chunk, size);
+            if (n > 0) {
+                Queue.erase(Queue.begin(), Queue.begin() + n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                break;
+            }
+            const int error = n < 0 ? errno : 0;
+            if (error == EIO || error == ENXIO || error == ENODEV || !Answers()) {
+                Queue.clear();
+                Gone("write failed", error);
+                return;
+            }
+            break;
+        }
+        Writer->setEnabled(!Queue.empty() && !Lost);
+    }
+};
+
+SerialLine::SerialLine(QObject* parent) : QObject(parent), D_(std::make_unique<Impl>(*this)) {}
+
+SerialLine::~SerialLine() {
+    Close();
+}
+
+bool SerialLine::IsOpen() const {
+    return D_->Fd >= 0;
+}
+
+const std::string& SerialLine::Device() const {
+    return D_->Device;
+}
+
+void SerialLine::Open(const std::string& name, std::int32_t baud) {
+    Close();
+    // Open the device itself, not a link to it, so that the lock file and the exclusive lock
+    // are the same whichever name another program uses.
+    std::error_code ec;
+    const std::string path = std::filesystem::canonical(name, ec).string();
+    if (ec) {
+        throw SerialLineRefusal(name, "no such device");
+    }
+    struct stat node {};
+    // A link to /dev/null, a file or the pseudo-terminal multiplexer is no serial line, and
+    // the multiplexer would even "open".
+    if (stat(path.c_str(), &node) != 0 || !IsLineNode(node.st_mode, node.st_rdev)) {
+        throw SerialLineRefusal(path, "not a serial port");
+    }
+    if (access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
+        throw SerialLineRefusal(path, PermissionAdvice(node));
+    }
+    // Another program's lock file is honoured before the device is touched: opening a line
+    // raises its modem lines, which may reset what hangs on it.
+    Impl& d = *D_;
+    try {
+        d.Lock.Acquire(path);
+    } catch (const UucpLockRefusal& e) {
+        throw SerialLineRefusal(path, e.what());
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        d.Lock.Release();
+        switch (error) {
+        case EBUSY:
+            throw SerialLineRefusal(path, "the port is in use by another program");
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            throw SerialLineRefusal(path, "no such device");
+        case EACCES:
+        case EPERM:
+            throw SerialLineRefusal(path, PermissionAdvice(node));
+        default:
+            throw SerialLineRefusal(path, std::strerror(error));
+        }
+    }
+    // TIOCEXCL keeps other openers out, except root; flock stops the programs that use it,
+    // root's too.
+    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool busy = errno == EWOULDBLOCK || errno == EBUSY;
+        close(fd);
+        d.Lock.Release();
+        throw SerialLineRefusal(path, busy ? "the port is in use by another program"
+                                           : std::string("cannot take the port for itself: ") +
+                                                 std::strerror(errno));
+    }
+    termios settings{};
+    d.HaveSaved = tcgetattr(fd, &d.Saved) == 0;
+    settings = d.Saved;
+    cfmakeraw(&settings);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // Non-blocking with one byte wanted: "no data" is EAGAIN, and only a hang-up reads as end
+    // of file.
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    if (!d.HaveSaved || cfsetispeed(&settings, SpeedOf(baud)) != 0 ||
+        cfsetospeed(&settings, SpeedOf(baud)) != 0 || tcsetattr(fd, TCSANOW, &settings) != 0) {
+        const std::string detail = std::strerror(errno);
+        ioctl(fd, TIOCNXCL);
+        close(fd);
+        d.Lock.Release();
+        throw SerialLineRefusal(path, "the line cannot be set to 9600 baud 8N1 (" + detail + ")");
+    }
+    d.Fd = fd;
+    d.Device = path;
+    d.Node = node.st_rdev;
+    d.Lost = false;
+    d.Reader = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(d.Reader, &QSocketNotifier::activated, this, [this] { D_->ReadAll(); });
+    d.Writer = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+    d.Writer->setEnabled(false);
+    connect(d.Writer, &QSocketNotifier::activated, this, [this] { D_->Flush(); });
+}
+
+void SerialLine::Close() {
+    Impl& d = *D_;
+    if (d.Fd < 0) {
+        return;
+    }
+    // The notifiers may be the ones whose event is being handled: they go at the next turn.
+    for (QSocketNotifier* n : {d.Reader, d.Writer}) {
+        n->setEnabled(false);
+        n->deleteLater();
+    }
+    d.Reader = d.Writer = nullptr;
+    if (d.HaveSaved && !d.Lost) {
+        tcsetattr(d.Fd, TCSANOW, &d.Saved);
+    }
+    ioctl(d.Fd, TIOCNXCL);
+    close(d.Fd);
+    d.Fd = -1;
+    d.Queue.clear();
+    d.Lock.Release();
+}
+
+void SerialLine::SetModemLines(bool dtr, bool rts) {
+    const int fd = D_->Fd;
+    if (fd < 0) {
+        return;
+    }
+    // A pseudo-terminal has no modem lines and refuses these; the line works all the same.
+    int bit = TIOCM_DTR;
+    ioctl(fd, dtr ? TIOCMBIS : TIOCMBIC, &bit);
+    bit = TIOCM_RTS;
+    ioctl(fd, rts ? TIOCMBIS : TIOCMBIC, &bit);
+}
+
+void SerialLine::Write(const std::uint8_t* data, std::size_t count) {
+    Impl& d = *D_;
+    if (d.Fd < 0 || d.Lost || count == 0) {
+        return;
+    }
+    d.Queue.insert(d.Queue.end(), data, data + count);
+    d.Flush();
+}
+
+std::size_t SerialLine::BytesQueued() const {
+    return D_->Queue.size();
+}
+
+std::size_t SerialLine::BytesWaiting() const {
+    int waiting = 0;
+    if (D_->Fd < 0 || ioctl(D_->Fd, FIONREAD, &waiting) != 0 || waiting < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(waiting);
+}
+
+void SerialLine::DiscardInput() {
+    if (D_->Fd < 0) {
+        return;
+    }
+    tcflush(D_->Fd, TCIFLUSH);
+}
+
+} // namespace zx
