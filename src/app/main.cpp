@@ -4,15 +4,110 @@
 #include "TfrmMain.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const Help = R"(Usage: zentrix [--help] [--version]
+
+Configures and calibrates Zentrix analogue signal-conditioning modules over a serial line
+(9600 baud, 8N1). At start it asks for the module's COM port. On Linux, COMn is the link
+~/.zentrix/ports/comN when that folder is yours alone, else COM1-16 /dev/ttyS0-15,
+COM17-32 /dev/ttyUSB0-15, COM33-48 /dev/ttyACM0-15; COM49 and COM50 exist only as links.
+zentrix-module-sim plays a module for it on a pseudo-terminal.
+
+SIGTERM, SIGINT and SIGHUP close the port as closing the window does, then end the program.
+
+Options:
+  --help      this text
+  --version   the program's version
+)";
+
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int number) {
+    const auto byte = static_cast<unsigned char>(number);
+    (void)!write(SignalPipe[1], &byte, 1);
+}
+
+// Before the toolkit has a display, its fatal message ends the program: said in one line, with
+// exit status 1, rather than an abort and a core file.
+void BeforeDisplay(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    const QString first = message.section(QLatin1Char('\n'), 0, 0);
+    std::fprintf(stderr, "zentrix: cannot open the display (%s)\n",
+                 first.toLocal8Bit().constData());
+    std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(Help, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("zentrix %s\n", ZX_VERSION);
+            return 0;
+        }
+    }
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if ((platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland")) &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "zentrix: no display: run it on a desktop (DISPLAY and "
+                             "WAYLAND_DISPLAY are not set)\n");
+        return 1;
+    }
+
     zx::PrepareHouseLook();
+    const QtMessageHandler usual = qInstallMessageHandler(BeforeDisplay);
     QApplication app(argc, argv);
+    qInstallMessageHandler(usual);
     QApplication::setApplicationName(QStringLiteral("zentrix"));
     zx::ApplyHouseLook();
     zx::SystemDriverClock clock;
     zx::QtUserPrompts prompts;
     zx::TfrmMain frmMain(clock, zx::PortNamespace::ForCurrentUser(), prompts);
+
+    // Logout, kill and Ctrl+C in the starting terminal end the program as closing the window
+    // does: the port is closed, its lock removed and the line's settings given back. The
+    // handler only writes to a pipe; the event loop does the work.
+    bool looping = false;
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+            unsigned char number = 0;
+            (void)!read(SignalPipe[0], &number, 1);
+            frmMain.FormClose(&frmMain);
+            if (looping) {
+                QCoreApplication::exit(0);
+                return;
+            }
+            // Still in the start-up's own boxes: nothing else of the window needs ending.
+            std::exit(0);
+        });
+        struct sigaction action {};
+        action.sa_handler = OnSignal;
+        action.sa_flags = SA_RESTART;
+        for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+            sigaction(number, &action, nullptr);
+        }
+    }
+
     frmMain.show();
+    QTimer::singleShot(0, &app, [&] { looping = true; });
     return QApplication::exec();
 }

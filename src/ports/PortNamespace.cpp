@@ -1,10 +1,11 @@
 #include "PortNamespace.h"
 
+#include "ShellQuote.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -17,6 +18,21 @@ namespace {
 
 // /dev/tty, /dev/console and /dev/ptmx share this major number: aliases, never a line.
 constexpr unsigned TtyAuxMajor = 5;
+// Virtual consoles (/dev/tty0-63) share their major number with the on-board UARTs, which
+// start at minor 64: a console is somebody's screen, never a line.
+constexpr unsigned TtyMajor = 4;
+constexpr unsigned FirstUartMinor = 64;
+// Pseudo-terminal slaves, which sysfs does not list.
+constexpr unsigned FirstPtyMajor = 136;
+constexpr unsigned LastPtyMajor = 143;
+
+std::string SysfsOf(dev_t device) {
+    return "/sys/dev/char/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+}
+
+bool Older(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
 
 bool IsUnder(const fs::path& path, const fs::path& folder) {
     auto p = path.begin();
@@ -112,11 +128,26 @@ std::optional<FolderProblem> LinkFolderProblem(const fs::path& folder) {
         if (!S_ISDIR(st.st_mode)) {
             return FolderProblem{
                 f, S_ISLNK(st.st_mode) ? "is a symbolic link, not a folder" : "is not a folder",
-                "replace it with a folder of your own (mkdir -m 700 " + f.string() + ")"};
+                "replace it with a folder of your own (mkdir -m 700 " + ShellQuote(f.string()) +
+                    ")"};
         }
         if (st.st_uid != me && st.st_uid != 0) {
-            return FolderProblem{f, "belongs to user '" + UserName(st.st_uid) + "'",
-                                 "chown " + UserName(me) + " " + f.string() + " (as root)"};
+            const std::string owner = UserName(st.st_uid);
+            // Root with a user's HOME (sudo -E), or anyone with another's: the folders are
+            // that user's, and taking them would take the home from its owner.
+            if (fromHome && me == 0) {
+                return FolderProblem{f,
+                                     "belongs to user '" + owner +
+                                         "': the program runs as root with that user's home",
+                                     "run it as " + owner + ", not as root"};
+            }
+            if (fromHome && first) {
+                return FolderProblem{f, "is the home of user '" + owner + "', not yours",
+                                     "run the program as " + owner + ", or with your own HOME"};
+            }
+            return FolderProblem{f, "belongs to user '" + owner + "'",
+                                 "chown " + ShellQuote(UserName(me)) + " " +
+                                     ShellQuote(f.string()) + " (as root)"};
         }
         const bool writableByOthers = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
         // Above a folder outside the home, a sticky folder of root's (/tmp) lets nobody else
@@ -124,7 +155,7 @@ std::optional<FolderProblem> LinkFolderProblem(const fs::path& folder) {
         const bool stickyAbove = !fromHome && !last && st.st_uid == 0 && (st.st_mode & S_ISVTX);
         if (writableByOthers && !stickyAbove) {
             return FolderProblem{f, "can be written by others (mode " + Mode(st.st_mode) + ")",
-                                 (first ? "chmod go-w " : "chmod 700 ") + f.string()};
+                                 (first ? "chmod go-w " : "chmod 700 ") + ShellQuote(f.string())};
         }
     }
     return std::nullopt;
@@ -182,34 +213,70 @@ std::string PortNamespace::DevicePath(int comNumber) const {
     if (LinkFolderTrusted()) {
         const auto link = LinkFolder_ / ("com" + std::to_string(comNumber));
         struct stat st {};
-        if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !StalePtyLink(link)) {
             return link.string();
         }
     }
     return TableDevice(comNumber);
 }
 
+bool StalePtyLink(const fs::path& link) {
+    struct stat linkNode {};
+    struct stat target {};
+    std::error_code ec;
+    const fs::path device = fs::canonical(link, ec);
+    if (ec || lstat(link.c_str(), &linkNode) != 0 || stat(device.c_str(), &target) != 0) {
+        return false; // a dangling link names nothing anyway
+    }
+    // A pseudo-terminal's node is made when it is allocated: a link older than that was made
+    // for an earlier pseudo-terminal of the same number (a killed module, a crashed socat), and
+    // now leads into somebody's terminal.
+    return IsUnder(device, "/dev/pts") && Older(linkNode.st_ctim, target.st_ctim);
+}
+
 bool IsLineNode(mode_t mode, dev_t device) {
-    return S_ISCHR(mode) && major(device) != TtyAuxMajor;
+    if (!S_ISCHR(mode)) {
+        return false;
+    }
+    const unsigned M = major(device);
+    if (M == TtyAuxMajor || (M == TtyMajor && minor(device) < FirstUartMinor)) {
+        return false;
+    }
+    if (M >= FirstPtyMajor && M <= LastPtyMajor) {
+        return true;
+    }
+    // The kernel says which class a character device belongs to: a terminal line is a tty,
+    // /dev/null and its like are not.
+    std::error_code ec;
+    const fs::path subsystem = fs::read_symlink(SysfsOf(device) + "/subsystem", ec);
+    if (ec) {
+        struct stat sysfs {};
+        return stat("/sys/dev/char", &sysfs) != 0; // no sysfs here: the mode is all there is
+    }
+    return subsystem.filename() == "tty";
+}
+
+bool UartPresent(dev_t device) {
+    // An on-board UART's node exists whether or not a UART answers at its address; the serial
+    // core says "type 0" (unknown) when none was found.
+    std::FILE* file = std::fopen((SysfsOf(device) + "/type").c_str(), "r");
+    if (file == nullptr) {
+        return true; // not a serial-core port (USB, CDC, pseudo-terminal): its node is its line
+    }
+    int type = -1;
+    const bool read = std::fscanf(file, "%d", &type) == 1;
+    std::fclose(file);
+    return !read || type != 0;
 }
 
 bool PortAvailable(const PortNamespace& ports, int comNumber) {
     const std::string path = ports.DevicePath(comNumber);
     struct stat st {};
-    // Examined before it is opened: opening the multiplexer would make a new pseudo-terminal,
-    // and opening a FIFO would hang the scan.
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !IsLineNode(st.st_mode, st.st_rdev)) {
-        return false;
-    }
-    // Non-blocking: an open must never wait for carrier on a modem line.
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        const bool line = isatty(fd) == 1; // /dev/null and the like are no line
-        close(fd);
-        return line;
-    }
-    // Busy (held exclusively) and not permitted both mean the line is there.
-    return errno == EBUSY || errno == EACCES || errno == EPERM;
+    // Decided without opening: opening a line raises DTR and RTS, which resets boards that
+    // use DTR as their reset and hangs up modems, on lines the technician never chose. A busy
+    // or forbidden line is there all the same.
+    return !path.empty() && stat(path.c_str(), &st) == 0 && IsLineNode(st.st_mode, st.st_rdev) &&
+           UartPresent(st.st_rdev);
 }
 
 } // namespace zx

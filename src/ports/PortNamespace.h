@@ -46,7 +46,8 @@ public:
     // Why the existing link folder is refused; nullopt when it is trusted or absent.
     std::optional<FolderProblem> TrustProblem() const;
 
-    // The device path of COMn, or an empty string when the number has none.
+    // The device path of COMn, or an empty string when the number has none. A stale link into
+    // /dev/pts counts as no link.
     std::string DevicePath(int comNumber) const;
     // The built-in table alone; empty for COM49, COM50 and numbers outside 1..50.
     static std::string TableDevice(int comNumber);
@@ -58,11 +59,17 @@ private:
 };
 
 // Whether a device node can be a COM port: a character device that is a terminal line, not one
-// of the aliases /dev/tty and /dev/console nor the pseudo-terminal multiplexer /dev/ptmx.
+// of the aliases /dev/tty and /dev/console, the pseudo-terminal multiplexer /dev/ptmx or a
+// virtual console.
 bool IsLineNode(mode_t mode, dev_t device);
 
-// Whether COMn is present: a terminal line that opens, or one that is busy, locked or not
-// permitted. Links to anything else (/dev/null, a file, a FIFO) are not ports. COM0 never is.
+// A link into /dev/pts made before the pseudo-terminal it names: left by a program that has
+// ended, it now leads to whoever got that pseudo-terminal next.
+bool StalePtyLink(const std::filesystem::path& link);
+
+// Whether COMn is present: a terminal line that exists, free, busy or forbidden, and for an
+// on-board UART one the kernel found. Decided without opening anything. Links to anything else
+// (/dev/null, a file, a FIFO) are not ports. COM0 never is.
 bool PortAvailable(const PortNamespace& ports, int comNumber);
 
 } // namespace zx

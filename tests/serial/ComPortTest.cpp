@@ -30,6 +30,11 @@ protected:
     std::string OpenAsNobody(gid_t group, mode_t mode) {
         EXPECT_EQ(chown(Pty.SlavePath().c_str(), 0, group), 0);
         EXPECT_EQ(chmod(Pty.SlavePath().c_str(), mode), 0);
+        // Changing the pseudo-terminal's node makes a link older than it, which counts as
+        // stale: the link is made again, as a module would make it.
+        const auto link = Pty.LinkFolder() / "com1";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(Pty.SlavePath(), link);
         // The link folder becomes nobody's, so that nobody trusts it.
         EXPECT_EQ(chown(Pty.LinkFolder().c_str(), 65534, 65534), 0);
         int pipeFds[2];

@@ -56,6 +56,11 @@ bool ModuleServer::Start() {
     sigaddset(&blocked, SIGTERM);
     sigaddset(&blocked, SIGHUP);
     sigprocmask(SIG_BLOCK, &blocked, &WaitMask_);
+    // The wait lets them through whatever the mask was before: a second Start (--com auto
+    // after a taken number) finds them blocked already by the first.
+    sigdelset(&WaitMask_, SIGINT);
+    sigdelset(&WaitMask_, SIGTERM);
+    sigdelset(&WaitMask_, SIGHUP);
 
     char name[256] = {};
     if (openpty(&Master_, &Slave_, name, nullptr, nullptr) != 0) {

@@ -4,6 +4,7 @@
 #include "ModuleServer.h"
 #include "PortNamespace.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +47,7 @@ Options:
   --version-text TEXT  the version text (50 characters at most)
   --quiet              no frame trace
   --help               this text
+  --version            the module's version
 
 Faults (CODES is "all" or a comma list of request codes such as 4,20,48; they combine):
   --silent CODES       no answer
@@ -106,6 +108,9 @@ int ToInt(const std::string& text, const char* option, int lo, int hi) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader of the trace that goes away (| head -1) must not end the module by SIGPIPE and
+    // leave its link behind: the trace is then written to nobody.
+    std::signal(SIGPIPE, SIG_IGN);
     zx::sim::ServerOptions options;
     zx::sim::ModuleSettings settings;
     bool autoNumber = false;
@@ -125,6 +130,9 @@ int main(int argc, char** argv) {
         auto& f = options.Faults;
         if (arg == "--help" || arg == "-h") {
             std::fputs(Help, stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("zentrix-module-sim %s\n", ZX_VERSION);
             return 0;
         } else if (arg == "--com") {
             const std::string number = value();
