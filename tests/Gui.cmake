@@ -43,8 +43,10 @@ add_test(NAME ScreenReaderHearsTheStatusLine COMMAND ${PROJECT_SOURCE_DIR}/scrip
 # Real wheel and key events, faster than a module that takes 300 ms per answer.
 add_test(NAME FastHandsLeaveTheModuleOnTheLastChoice
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/atspi-check tests/atspi/fast_hands.py --delay 300)
+# --help, --version and a missing display before any window; signals with a port open.
+add_test(NAME TheToolEndsCleanly COMMAND ${PROJECT_SOURCE_DIR}/scripts/ends-check)
 set_tests_properties(ScreenReaderHearsTheStatusLine FastHandsLeaveTheModuleOnTheLastChoice
-                     PROPERTIES ENVIRONMENT "ZX_BUILD_DIR=${PROJECT_BINARY_DIR}")
+                     TheToolEndsCleanly PROPERTIES ENVIRONMENT "ZX_BUILD_DIR=${PROJECT_BINARY_DIR}")
 
 # Field faults that take real time: a minute of babble, a pulled adapter.
 zx_qt_test(field_fault_test SOURCES app/FieldFaultTest.cpp LIBS zx_window zx_sim_support)

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -38,16 +39,18 @@ void OnSignal(int number) {
     (void)!write(SignalPipe[1], &byte, 1);
 }
 
-// Before the toolkit has a display, its fatal message ends the program: said in one line, with
-// exit status 1, rather than an abort and a core file.
+// Before the toolkit has a display, its messages wait: if it cannot get one, its fatal message
+// ends the program in one line, with exit status 1, rather than an abort and a core file.
+QStringList Waiting;
+
 void BeforeDisplay(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type != QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        Waiting << message;
         return;
     }
-    const QString first = message.section(QLatin1Char('\n'), 0, 0);
-    std::fprintf(stderr, "zentrix: cannot open the display (%s)\n",
-                 first.toLocal8Bit().constData());
+    const QString why =
+        Waiting.isEmpty() ? message.section(QLatin1Char('\n'), 0, 0) : Waiting.first();
+    std::fprintf(stderr, "zentrix: cannot open the display (%s)\n", why.toLocal8Bit().constData());
     std::_Exit(1);
 }
 
@@ -76,6 +79,9 @@ int main(int argc, char** argv) {
     const QtMessageHandler usual = qInstallMessageHandler(BeforeDisplay);
     QApplication app(argc, argv);
     qInstallMessageHandler(usual);
+    for (const QString& message : std::exchange(Waiting, {})) {
+        qWarning("%s", qPrintable(message));
+    }
     QApplication::setApplicationName(QStringLiteral("zentrix"));
     zx::ApplyHouseLook();
     zx::SystemDriverClock clock;

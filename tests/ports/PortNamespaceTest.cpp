@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,9 +82,14 @@ TEST_F(PortNamespaceTest, EveryFolderFromTheHomeDownMustBeTheUsers) {
     const fs::path home = MakeHome();
     const fs::path links = home / ".zentrix" / "ports";
     fs::create_symlink("/dev/ttyUSB0", links / "com5");
+    close(creat((links / "com6").c_str(), 0600)); // a file, not a link: the table's COM6
     const PortNamespace ports(links);
     ASSERT_TRUE(ports.LinkFolderTrusted());
     EXPECT_EQ(ports.DevicePath(5), (links / "com5").string());
+    EXPECT_EQ(ports.DevicePath(6), "/dev/ttyS5");
+    setenv("HOME", (home.string() + "/").c_str(), 1);
+    EXPECT_TRUE(ports.LinkFolderTrusted()) << "a HOME that ends in /";
+    setenv("HOME", home.c_str(), 1);
 
     // A writable folder anywhere on the way lets a stranger swap the links.
     for (const fs::path& weak : {home, home / ".zentrix", links}) {
@@ -99,9 +105,17 @@ TEST_F(PortNamespaceTest, EveryFolderFromTheHomeDownMustBeTheUsers) {
         chmod(weak.c_str(), 0700);
     }
     if (geteuid() == 0) {
-        ASSERT_EQ(chown(links.c_str(), 65534, 65534), 0);
-        EXPECT_NE(ports.TrustProblem()->Reason.find("belongs to user"), std::string::npos);
-        ASSERT_EQ(chown(links.c_str(), 0, 0), 0);
+        // Root with a user's home (sudo -E): never told to take the home from its owner.
+        for (const fs::path& theirs : {home, links}) {
+            ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+            const auto problem = ports.TrustProblem();
+            ASSERT_TRUE(problem);
+            EXPECT_EQ(problem->Text(), theirs.string() +
+                                           " belongs to user 'nobody': the program runs as root "
+                                           "with that user's home. Fix: run it as nobody, not as "
+                                           "root");
+            ASSERT_EQ(chown(theirs.c_str(), 0, 0), 0);
+        }
     }
     // A folder on the way that is a link could be swapped under us.
     fs::rename(home / ".zentrix", home / "real");
@@ -109,6 +123,21 @@ TEST_F(PortNamespaceTest, EveryFolderFromTheHomeDownMustBeTheUsers) {
     EXPECT_EQ(ports.TrustProblem()->Reason, "is a symbolic link, not a folder");
     // Nothing to say where there is no folder.
     EXPECT_FALSE(PortNamespace(home / "none" / "ports").TrustProblem());
+}
+
+TEST_F(PortNamespaceTest, OutsideTheHomeOnlyFoldersAboveMayBeStickyAndPathsAreQuoted) {
+    setenv("HOME", (Folder / "elsewhere").c_str(), 1);
+    const fs::path shared = Folder / "my shared";
+    fs::create_directory(shared);
+    chmod(Folder.c_str(), 0700);
+    chmod(shared.c_str(), 01777); // like /tmp: sticky, and ours (or root's) alone
+    const fs::path links = shared / "ports";
+    fs::create_directory(links);
+    chmod(links.c_str(), 0700);
+    EXPECT_TRUE(PortNamespace(links).LinkFolderTrusted()) << "a sticky folder above is fine";
+    const auto problem = PortNamespace(shared).TrustProblem();
+    ASSERT_TRUE(problem) << "the link folder itself may not be sticky and writable";
+    EXPECT_EQ(problem->Fix, "chmod 700 '" + shared.string() + "'");
 }
 
 TEST_F(PortNamespaceTest, OnlyTerminalLinesArePorts) {
@@ -139,6 +168,30 @@ TEST_F(PortNamespaceTest, OnlyTerminalLinesArePorts) {
     }
     EXPECT_FALSE(PortAvailable(ports, 0));
     EXPECT_FALSE(PortAvailable(ports, 49));
+
+    // Listing never opens a line: opening raises DTR, which resets boards and hangs up modems.
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(watch, name, IN_OPEN), 0);
+    EXPECT_TRUE(PortAvailable(ports, 1));
+    char event[256];
+    EXPECT_LT(read(watch, event, sizeof event), 0) << "the line was opened to list it";
+    close(watch);
+
+    // A link older than its pseudo-terminal was made for an earlier one of that number.
+    fs::create_symlink(name, Folder / "com49");
+    EXPECT_TRUE(PortAvailable(ports, 49));
+    struct stat link {};
+    lstat((Folder / "com49").c_str(), &link);
+    for (struct stat pty{}; stat(name, &pty) == 0 && pty.st_ctim.tv_sec == link.st_ctim.tv_sec &&
+                            pty.st_ctim.tv_nsec <= link.st_ctim.tv_nsec;) {
+        usleep(2000);
+        chmod(name, 0620); // what a new allocation does to the node's change time
+    }
+    EXPECT_FALSE(PortAvailable(ports, 49));
+    EXPECT_EQ(ports.DevicePath(49), "");
+    fs::remove(Folder / "com49");
+    fs::create_symlink(name, Folder / "com49");
+    EXPECT_TRUE(PortAvailable(ports, 49)) << "a link made after its pseudo-terminal is live";
     close(master);
     close(slave);
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <poll.h>
@@ -52,6 +54,10 @@ TEST(ModuleSimLinks, LiveAndOthersLinksStayAKilledModulesLinkIsReplaced) {
     ASSERT_TRUE(fs::is_symlink(folder / "com2"));
     SimProcess second({"--fast"}, 2, folder);
     EXPECT_EQ(fs::read_symlink(folder / "com2"), second.DevicePath());
+    second.Kill();
+    fs::remove(folder / "com2.lock"); // its lock went too: the number is free all the same
+    SimProcess third({"--fast"}, 2, folder);
+    EXPECT_EQ(fs::read_symlink(folder / "com2"), third.DevicePath());
 
     fs::create_symlink("/dev/ttyUSB0", folder / "com3"); // a technician's own link
     const Ended others = RunToEnd(Sim(3, folder));
@@ -93,8 +99,18 @@ TEST(ModuleSimLinks, FoldersKeepTheirModeAndUntrustedOrReadOnlyOnesAreNamed) {
         << refused.Said;
     EXPECT_FALSE(fs::exists(shared / "new")) << "nothing left behind";
     EXPECT_EQ(mode(shared), 0777u);
+    const Ended autoRefused =
+        RunToEnd(SimBinary() + " --com auto --link-folder " + (shared / "new" / "ports").string());
+    EXPECT_EQ(autoRefused.Status, 2);
+    EXPECT_NE(autoRefused.Said.find("can be written by others"), std::string::npos)
+        << "--com auto names the folder's problem: " << autoRefused.Said;
 
     // A read-only home, in a mount namespace of the test's own.
+    if (RunToEnd("unshare -rm true").Status != 0) {
+        fs::remove_all(root);
+        GTEST_SKIP() << "the read-only home needs a mount namespace, and unshare -rm is refused "
+                        "here (a chroot or container)";
+    }
     const fs::path home = root / "home";
     fs::create_directory(home);
     const Ended readOnly =
@@ -167,6 +183,40 @@ TEST(ModuleSimProcess, AnswersEveryRequestAndKeepsItsState) {
     EXPECT_EQ(ReadToolkitAck(reply), 1);
     EXPECT_NE(sim.ErrorOutput().find("rx 02 33 AB 03  cmdSetToolkitVersion"), std::string::npos)
         << sim.ErrorOutput();
+
+    // Two requests in one write, after the line has drained: two answers.
+    Bytes both = Built({.Code = cmdReadVersion});
+    const Bytes query = Built({.Code = cmdQueryCalMode});
+    both.insert(both.end(), query.begin(), query.end());
+    line.Write(both);
+    const Bytes answers = line.Read(300, false);
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), ETX), 2) << "answers lost";
+}
+
+TEST(ModuleSimProcess, EndsCleanlyOnEverySignalAndOnAClosedTrace) {
+    SimProcess first({"--fast"}, 1);
+    const fs::path folder = first.LinkFolder();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // --com auto past a taken number starts its server twice: the signals still end it.
+        SimProcess next({"--fast"}, 0, folder);
+        ASSERT_EQ(fs::read_symlink(folder / "com49"), next.DevicePath());
+        EXPECT_EQ(next.Stop(signal), 0) << "signal " << signal;
+        EXPECT_FALSE(fs::exists(folder / "com49")) << "signal " << signal;
+    }
+    // Its trace's reader goes away: it answers on, and still removes its link at the end.
+    first.CloseTrace();
+    RawLine line(first.DevicePath());
+    EXPECT_FALSE(line.RequestFrame(Built({.Code = cmdReadVersion})).empty());
+    EXPECT_TRUE(first.Running());
+    EXPECT_EQ(first.Stop(), 0);
+    EXPECT_FALSE(fs::exists(folder / "com1"));
+}
+
+TEST(ModuleSimProcess, AnswersHelpAndVersion) {
+    const Ended version = RunToEnd(SimBinary() + " --version");
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_EQ(version.Said, "zentrix-module-sim 1.71\n");
+    EXPECT_EQ(RunToEnd(SimBinary() + " --help").Status, 0);
 }
 
 TEST(ModuleSimProcess, PacesItsAnswersAtTheLineRate) {

@@ -30,8 +30,9 @@ SimProcess::SimProcess(std::vector<std::string> arguments, int comNumber,
         Folder_ = folderTemplate;
         OwnsFolder_ = true;
     }
-    arguments.insert(arguments.begin(), {SimBinary(), "--com", std::to_string(comNumber),
-                                         "--link-folder", Folder_.string()});
+    arguments.insert(arguments.begin(),
+                     {SimBinary(), "--com", comNumber == 0 ? "auto" : std::to_string(comNumber),
+                      "--link-folder", Folder_.string()});
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) {
@@ -112,14 +113,24 @@ bool SimProcess::Running() {
 }
 
 int SimProcess::Stop() {
+    return Stop(SIGTERM);
+}
+
+int SimProcess::Stop(int signal) {
     if (Pid_ <= 0) {
         return 0;
     }
-    kill(Pid_, SIGTERM);
+    kill(Pid_, signal);
     int status = 0;
     waitpid(Pid_, &status, 0);
     Pid_ = -1;
     return status;
+}
+
+void SimProcess::CloseTrace() {
+    ErrorOutput();
+    close(StderrFd_);
+    StderrFd_ = -1;
 }
 
 RawLine::RawLine(const std::string& device) {

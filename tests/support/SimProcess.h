@@ -7,8 +7,9 @@
 
 namespace zx::test {
 
-// The virtual module as a child process owned by a test, registered as COMn in a private link
-// folder (or in the given one, which it then leaves). Stopped with SIGTERM when the object goes.
+// The virtual module as a child process owned by a test, registered as COMn (COM number 0:
+// --com auto) in a private link folder (or in the given one, which it then leaves). Stopped with
+// SIGTERM when the object goes.
 class SimProcess {
 public:
     explicit SimProcess(std::vector<std::string> arguments = {"--fast"}, int comNumber = 1,
@@ -22,6 +23,10 @@ public:
     const std::string& ErrorOutput();
     // Sends SIGTERM and waits; returns the exit status.
     int Stop();
+    // Its reader of the trace goes away, as "| head -1" would.
+    void CloseTrace();
+    // Sends the signal and waits; returns the exit status.
+    int Stop(int signal);
     // Ends it as SIGKILL would, leaving its link and lock behind.
     void Kill();
     bool Running();
