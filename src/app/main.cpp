@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
             // Still in the start-up's own boxes: nothing else of the window needs ending.
             std::exit(0);
         });
-        struct sigaction action {};
+        struct sigaction action = {};
         action.sa_handler = OnSignal;
         action.sa_flags = SA_RESTART;
         for (const int number : {SIGTERM, SIGINT, SIGHUP}) {

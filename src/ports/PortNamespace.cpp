@@ -82,7 +82,7 @@ std::vector<fs::path> Walk(const fs::path& folder, bool& fromHome) {
 
 fs::path UserHome() {
     if (const char* env = std::getenv("HOME"); env != nullptr && env[0] == '/') {
-        struct stat st {};
+        struct stat st = {};
         if (stat(env, &st) == 0 && S_ISDIR(st.st_mode)) {
             return env;
         }
@@ -114,7 +114,7 @@ std::optional<FolderProblem> LinkFolderProblem(const fs::path& folder) {
         const fs::path& f = folders[i];
         const bool first = i == 0;
         const bool last = i + 1 == folders.size();
-        struct stat st {};
+        struct stat st = {};
         // The start of the walk may be reached through links (a home on another disk); below
         // it a link could be swapped under us, so links are not followed there.
         const int rc = first ? stat(f.c_str(), &st) : lstat(f.c_str(), &st);
@@ -164,7 +164,7 @@ std::optional<FolderProblem> LinkFolderProblem(const fs::path& folder) {
 PortNamespace::PortNamespace(fs::path linkFolder) : LinkFolder_(std::move(linkFolder)) {}
 
 std::optional<FolderProblem> PortNamespace::TrustProblem() const {
-    struct stat st {};
+    struct stat st = {};
     if (LinkFolder_.empty() || lstat(LinkFolder_.c_str(), &st) != 0) {
         return std::nullopt; // no folder, no links to lose
     }
@@ -172,7 +172,7 @@ std::optional<FolderProblem> PortNamespace::TrustProblem() const {
 }
 
 bool PortNamespace::LinkFolderTrusted() const {
-    struct stat st {};
+    struct stat st = {};
     return !LinkFolder_.empty() && lstat(LinkFolder_.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
            !LinkFolderProblem(LinkFolder_);
 }
@@ -212,7 +212,7 @@ std::string PortNamespace::DevicePath(int comNumber) const {
     }
     if (LinkFolderTrusted()) {
         const auto link = LinkFolder_ / ("com" + std::to_string(comNumber));
-        struct stat st {};
+        struct stat st = {};
         if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !StalePtyLink(link)) {
             return link.string();
         }
@@ -221,8 +221,8 @@ std::string PortNamespace::DevicePath(int comNumber) const {
 }
 
 bool StalePtyLink(const fs::path& link) {
-    struct stat linkNode {};
-    struct stat target {};
+    struct stat linkNode = {};
+    struct stat target = {};
     std::error_code ec;
     const fs::path device = fs::canonical(link, ec);
     if (ec || lstat(link.c_str(), &linkNode) != 0 || stat(device.c_str(), &target) != 0) {
@@ -250,7 +250,7 @@ bool IsLineNode(mode_t mode, dev_t device) {
     std::error_code ec;
     const fs::path subsystem = fs::read_symlink(SysfsOf(device) + "/subsystem", ec);
     if (ec) {
-        struct stat sysfs {};
+        struct stat sysfs = {};
         return stat("/sys/dev/char", &sysfs) != 0; // no sysfs here: the mode is all there is
     }
     return subsystem.filename() == "tty";
@@ -271,7 +271,7 @@ bool UartPresent(dev_t device) {
 
 bool PortAvailable(const PortNamespace& ports, int comNumber) {
     const std::string path = ports.DevicePath(comNumber);
-    struct stat st {};
+    struct stat st = {};
     // Decided without opening: opening a line raises DTR and RTS, which resets boards that
     // use DTR as their reset and hangs up modems, on lines the technician never chose. A busy
     // or forbidden line is there all the same.

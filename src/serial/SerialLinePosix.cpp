@@ -76,7 +76,7 @@ struct SerialLine::Impl {
     // request of its settings, and an unplugged adapter's node vanishes or is reused.
     bool Answers() const {
         termios settings{};
-        struct stat node {};
+        struct stat node = {};
         return tcgetattr(Fd, &settings) == 0 && stat(Device.c_str(), &node) == 0 &&
                node.st_rdev == Node;
     }
@@ -177,7 +177,7 @@ void SerialLine::Open(const std::string& name, std::int32_t baud) {
     if (ec) {
         throw SerialLineRefusal(name, "no such device");
     }
-    struct stat node {};
+    struct stat node = {};
     // A link to /dev/null, a file or the pseudo-terminal multiplexer is no serial line, and
     // the multiplexer would even "open".
     if (stat(path.c_str(), &node) != 0 || !IsLineNode(node.st_mode, node.st_rdev)) {

@@ -42,7 +42,7 @@ std::string Describe(const UucpLock::Holder& holder) {
 
 std::string LockFolder() {
     for (const char* folder : {"/run/lock", "/var/lock"}) {
-        struct stat st {};
+        struct stat st = {};
         if (stat(folder, &st) == 0 && S_ISDIR(st.st_mode)) {
             return folder;
         }

@@ -180,7 +180,7 @@ TEST_F(PortNamespaceTest, OnlyTerminalLinesArePorts) {
     // A link older than its pseudo-terminal was made for an earlier one of that number.
     fs::create_symlink(name, Folder / "com49");
     EXPECT_TRUE(PortAvailable(ports, 49));
-    struct stat link {};
+    struct stat link = {};
     lstat((Folder / "com49").c_str(), &link);
     for (struct stat pty{}; stat(name, &pty) == 0 && pty.st_ctim.tv_sec == link.st_ctim.tv_sec &&
                             pty.st_ctim.tv_nsec <= link.st_ctim.tv_nsec;) {

@@ -79,7 +79,7 @@ TEST(ModuleSimLinks, FoldersKeepTheirModeAndUntrustedOrReadOnlyOnesAreNamed) {
     fs::create_directory(shared);
     chmod(shared.c_str(), 0755);
     const auto mode = [](const fs::path& p) {
-        struct stat st {};
+        struct stat st = {};
         stat(p.c_str(), &st);
         return st.st_mode & 07777;
     };

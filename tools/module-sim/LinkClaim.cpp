@@ -46,7 +46,7 @@ bool LinkClaim::CheckFolder() {
             return Fail("no home folder: HOME names no existing folder and the user database "
                         "has no entry; choose a folder with --link-folder");
         }
-        struct stat st {};
+        struct stat st = {};
         if (stat(home.c_str(), &st) != 0) {
             // A home is the system's to make, never this program's.
             return Fail("cannot use the home folder " + home.string() + ": " + Reason());
@@ -69,7 +69,7 @@ bool LinkClaim::MakeFolders() {
     fs::path current;
     for (const fs::path& part : Folder_) {
         current /= part;
-        struct stat st {};
+        struct stat st = {};
         if (stat(current.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode)) {
                 return Fail("cannot use " + current.string() + ": it is not a folder");
@@ -114,7 +114,7 @@ bool LinkClaim::PlaceLink(bool leftover) {
     for (const fs::path& stale : RemoveLinksTo(Folder_, Device_)) {
         Notes_.push_back("removed the stale link " + stale.string() + " to " + Device_);
     }
-    struct stat st {};
+    struct stat st = {};
     if (lstat(Link_.c_str(), &st) == 0) {
         std::error_code ec;
         const bool link = S_ISLNK(st.st_mode);

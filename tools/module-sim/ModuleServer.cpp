@@ -45,7 +45,7 @@ void ModuleServer::RequestStop() {
 bool ModuleServer::Start() {
     // Ctrl+C and SIGTERM only set a flag, from before the link exists, so that the link is
     // always removed again; they are held back except while the server waits.
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = OnSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
