@@ -1,5 +1,7 @@
 #include "Layout.h"
 
+#include <algorithm>
+
 #include <array>
 
 namespace zx {
@@ -87,7 +89,7 @@ constexpr auto Table = std::to_array<LayoutRow>({
     {"lblV", K::Label, "grpGeneral", 236, 52, 7, 13, "V", Hint1, S, -1, ""},
     {"OutJumper", K::ShapeRect, "grpGeneral", 224, 44, 33, 4, "", Hint1, H::NotShown, -1, "black"},
     {"calSwitch", K::Toggle, "grpGeneral", 480, 16, 41, 57, "", "Press to switch to CAL/RUN modes",
-     H::AfterStartup, -1, ""},
+     H::AfterStartup, 0, ""},
     {"lblTa", K::Label, "grpGeneral", 315, 24, 34, 13, "TA (\u00B0C)", "", N, -1, ""},
     {"pnlTemp", K::ValueLabel, "grpGeneral", 352, 20, 65, 20, "",
      "Internal ambient temperature of the module in degrees Celcius", S, 0, ""},
@@ -211,22 +213,53 @@ std::string SpokenName(const LayoutRow& row) {
     if (!caption.empty()) {
         return std::string(caption);
     }
-    const std::string_view hint = row.Hint;
-    if (!hint.empty()) {
-        return std::string(hint.substr(0, hint.find("\r\n")));
-    }
-    static constexpr std::pair<std::string_view, std::string_view> Others[] = {
-        {"pnlTop", "Top strip"},      {"bvlTop", "Separator"},
-        {"bvlInput", "Separator"},    {"bvlOutput", "Separator"},
-        {"sbMain", "Status bar"},     {"sbMainContainer3", "Line activity"},
-        {"pnlLeds", "Line activity"}, {"LedTx", "Transmit lamp"},
-        {"LedRx", "Receive lamp"}};
-    for (const auto& [name, spoken] : Others) {
+    // Controls without a caption are named by the caption beside them, or by what they hold;
+    // their hints tell what to do with them, and stay their descriptions.
+    static constexpr std::pair<std::string_view, std::string_view> Named[] = {
+        {"pnlTop", "Top strip"},
+        {"bvlTop", "Separator"},
+        {"bvlInput", "Separator"},
+        {"bvlOutput", "Separator"},
+        {"sbMain", "Status bar"},
+        {"sbMainContainer3", "Line activity"},
+        {"pnlLeds", "Line activity"},
+        {"LedTx", "Transmit lamp"},
+        {"LedRx", "Receive lamp"},
+        {"calSwitch", "CAL/RUN switch"},
+        {"pnlPermInpRange", "Range"},
+        {"cmbInpRanges", "Ranges"},
+        {"beInpZero", "Zero"},
+        {"edInpMin", "Inpmin"},
+        {"beInpFull", "FS"},
+        {"edInpMax", "Inpmax"},
+        {"lvInpCalStat", "Calibration status, input"},
+        {"pnlPermOutRange", "Range"},
+        {"cmbOutRanges", "Ranges"},
+        {"seOutZero", "Zero"},
+        {"edOutMin", "Outmin"},
+        {"seOutFull", "FS"},
+        {"edOutMax", "Outmax"},
+        {"lvOutCalStat", "Calibration status, output"}};
+    for (const auto& [name, spoken] : Named) {
         if (name == row.Name) {
             return std::string(spoken);
         }
     }
-    return {};
+    if (IsPicturePart(row)) {
+        return {};
+    }
+    const std::string_view hint = row.Hint;
+    return std::string(hint.substr(0, hint.find("\r\n")));
+}
+
+bool IsPicturePart(const LayoutRow& row) {
+    // SW1 and JP6 are one picture each (sw1, Shape1), which names every position; their levers,
+    // pins, jumper and the levers' numbers are parts of it.
+    static constexpr std::string_view Parts[] = {
+        "Shape2",  "sw11",    "Shape4",  "sw12",    "Shape6",  "sw13",    "Shape8", "sw14",
+        "Shape10", "sw15",    "Shape12", "sw16",    "Shape3",  "Shape5",  "Shape7", "OutJumper",
+        "lblSW11", "lblSW12", "lblSW13", "lblSW14", "lblSW15", "lblSW16", "lblmA",  "lblV"};
+    return std::find(std::begin(Parts), std::end(Parts), row.Name) != std::end(Parts);
 }
 
 } // namespace zx

@@ -53,8 +53,12 @@ struct LayoutRow {
 // The main window's layout, in creation (and drawing) order.
 std::span<const LayoutRow> MainLayout();
 
-// What a screen reader calls a control: its caption, else the first line of its hint, else
-// (for the few with neither) what it is. Unit labels name themselves by the unit they show.
+// What a screen reader calls a control: its caption, else the caption beside it or what it
+// holds, else the first line of a hint that describes rather than instructs. Unit labels name
+// themselves by the unit they show; parts of a picture have no name of their own.
 std::string SpokenName(const LayoutRow& row);
+
+// The levers, pins and numbers of the SW1 and JP6 pictures, which the pictures speak for.
+bool IsPicturePart(const LayoutRow& row);
 
 } // namespace zx

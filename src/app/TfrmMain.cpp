@@ -1,5 +1,6 @@
 #include "TfrmMain.h"
 
+#include "Accessible.h"
 #include "AppIcon.h"
 #include "Hints.h"
 #include "HouseLook.h"
@@ -11,6 +12,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QShortcut>
 
 #include <stdexcept>
 
@@ -133,7 +135,9 @@ void TfrmMain::BuildLayout() {
         }
         const QString hint = QString::fromUtf8(row.Hint);
         SetHint(w, hint, row.Hints == HintMode::Shown);
-        if (row.Kind != ControlKind::UnitLabel) {
+        if (IsPicturePart(row)) {
+            SpeakThroughPicture(w);
+        } else if (row.Kind != ControlKind::UnitLabel) {
             w->setAccessibleName(QString::fromStdString(SpokenName(row)));
         }
         w->setAccessibleDescription(
@@ -238,6 +242,17 @@ void TfrmMain::WireHandlers() {
         }
     });
 
+    // The status panels' double-click tasks from the keyboard, without a control of their own.
+    sbMain->Panel(0)->setAccessibleDescription(
+        QStringLiteral("Double-click or Ctrl+P to choose the COM port"));
+    sbMain->Panel(1)->setAccessibleDescription(
+        QStringLiteral("Double-click or Ctrl+I to read the module's version"));
+    for (const auto& [keys, panel] : {std::pair{PortShortcut, 0}, {VersionShortcut, 1}}) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        on(shortcut, &QShortcut::activated, [this, panel] {
+            panel == 0 ? sbMainPanels0DblClick(sbMain) : sbMainPanels1DblClick(sbMain);
+        });
+    }
     on(ComPort, &ComPort::OnTriggerTimer,
        [this](quint16 handle) { ComPortTriggerTimer(ComPort, handle); });
     on(ComPort, &ComPort::DeviceLost, [this](const QString& reason) { ComPortDeviceLost(reason); });

@@ -57,6 +57,11 @@ inline const QColor clGreen{0, 128, 0};
 inline const QColor clBlack{0, 0, 0};
 inline const QColor clLime{0, 255, 0};
 
+// The status panels' double-click tasks from the keyboard: choosing the port (panel 0) and
+// reading the module's version (panel 1).
+inline constexpr auto PortShortcut = Qt::CTRL | Qt::Key_P;
+inline constexpr auto VersionShortcut = Qt::CTRL | Qt::Key_I;
+
 inline const QString MainTitle =
     QStringLiteral("Zentrix Configuration & Calibration V1.71 - Halvorn");
 

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 
 namespace zx {
 
@@ -12,6 +13,9 @@ CodeSpinEdit::CodeSpinEdit(QWidget* parent) : QSpinBox(parent) {
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setKeyboardTracking(true);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    // A DAC code reads in ASCII digits in every locale, as every panel shows it: an Arabic
+    // desktop would otherwise show "٣٢٧٧" beside a panel's "3277".
+    setLocale(QLocale::c());
 }
 
 bool CodeSpinEdit::IsEmpty() const {

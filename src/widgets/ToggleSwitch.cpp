@@ -4,13 +4,16 @@
 
 #include <QAccessible>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace zx {
 
 ToggleSwitch::ToggleSwitch(QWidget* parent) : QWidget(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab while it is enabled (full mode), Space throws it; a click does not take
+    // the focus from the edit being worked in.
+    setFocusPolicy(Qt::TabFocus);
     EnsureAccessibleWidgets();
 }
 
@@ -20,10 +23,24 @@ void ToggleSwitch::SetOn(bool on) {
     }
     On_ = on;
     update();
+    if (!QAccessible::isActive()) {
+        return;
+    }
     QAccessible::State checked;
     checked.checked = true;
     QAccessibleStateChangeEvent event(this, checked);
     QAccessible::updateAccessibility(&event);
+    QAccessibleEvent name(this, QAccessible::NameChanged); // "CAL/RUN switch: CAL"
+    QAccessible::updateAccessibility(&name);
+}
+
+void ToggleSwitch::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && event->modifiers() == 0) {
+        Flip();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ToggleSwitch::Flip() {
@@ -103,6 +120,12 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
         p.setPen(shadow);
         p.drawLine(b.bottomLeft(), b.bottomRight());
         p.drawLine(b.topRight(), b.bottomRight());
+    }
+    if (hasFocus()) {
+        // The keyboard's place: a dotted line round the knob, as on a button.
+        QPen dotted(QColor(Qt::black), 1, Qt::DotLine);
+        p.setPen(dotted);
+        p.drawRect(knob.adjusted(3, 3, -4, -4));
     }
 }
 

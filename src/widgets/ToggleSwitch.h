@@ -6,7 +6,8 @@ namespace zx {
 
 // A two-state vertical switch. A left press in the upper half turns it on when it is off, in
 // the lower half off when it is on; the click is raised when the button is released over it.
-// Setting the state from the program only redraws. Disabled, it still shows its state.
+// Setting the state from the program only redraws. Disabled, it still shows its state. From
+// the keyboard, Space throws it as a press in the other half would.
 class ToggleSwitch : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +29,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool On_ = false;

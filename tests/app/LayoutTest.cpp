@@ -165,10 +165,21 @@ TEST_F(Layout, TabMovesThroughEachGroupInTableOrder) {
     EXPECT_EQ(chainFrom(Window.cmbOutRanges, 12),
               QStringList({"cmbOutRanges", "btnGetTempOutRange", "btnSetOutRange", "seOutZero",
                            "btnOutZero", "seOutFull", "btnOutFull", "edOutMin", "edOutMax",
-                           "cbInvertOut", "lvOutCalStat", "btnGetPermInpRange"}));
+                           "cbInvertOut", "lvOutCalStat", "calSwitch"}));
+    EXPECT_EQ(chainFrom(Window.calSwitch, 2), QStringList({"calSwitch", "btnGetPermInpRange"}))
+        << "the General group's switch comes first; disabled, Tab passes it by";
     for (auto* label : Window.findChildren<ValueLabel*>()) {
         EXPECT_EQ(label->focusPolicy(), Qt::NoFocus) << label->objectName().toStdString();
     }
+}
+
+TEST_F(Layout, DacCodesReadInAsciiDigitsInEveryLocale) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    CodeSpinEdit code;
+    code.setValue(3277);
+    QLocale::setDefault(before);
+    EXPECT_EQ(code.text(), "3277");
 }
 
 TEST_F(Layout, PicturesFollowTheRangeCatalogue) {

@@ -9,7 +9,7 @@ import sys
 
 import pyatspi
 
-from tree import click, find, find_all, focus, tool_window, wait_until, xdotool
+from tree import choose_port, click, find, find_all, focus, tool_window, wait_until, xdotool
 
 STX, ETX, DLE = 0x02, 0x03, 0x10
 
@@ -67,6 +67,10 @@ def enabled(node):
 
 
 def main():
+    if tool_window("Select COM Port") is None:
+        print("fast hands: no port dialog")
+        return 1
+    choose_port(49)
     window = tool_window()
     if window is None:
         print("fast hands: the tool is not on the accessibility bus")

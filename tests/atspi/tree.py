@@ -22,15 +22,23 @@ def find(node, test):
     return found[0] if found else None
 
 
-def tool_window():
+def tool_window(title="Zentrix Configuration"):
     desktop = pyatspi.Registry.getDesktop(0)
     for _ in range(100):
         app = find(desktop, lambda n: n.getRole() == pyatspi.ROLE_APPLICATION
                    and n.name == "zentrix")
-        if app is not None:
-            return find(app, lambda n: n.name.startswith("Zentrix Configuration"))
+        window = app and find(app, lambda n: n.name.startswith(title))
+        if window is not None:
+            return window
         GLib.usleep(100000)
     return None
+
+
+def choose_port(number):
+    """Types the port's number in the port dialog, then Tab to OK and Space, as a person does
+    without a mouse."""
+    xdotool("type", "--delay", 60, str(number))
+    xdotool("key", "Tab", "space")
 
 
 def centre(node):

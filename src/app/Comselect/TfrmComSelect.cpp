@@ -1,6 +1,7 @@
 #include "TfrmComSelect.h"
 
 #include "Hints.h"
+#include "NumberedList.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -24,7 +25,10 @@ TfrmComSelect::TfrmComSelect(const PortNamespace& ports, QWidget* parent)
     lblComSelect->setGeometry(9, 26, 118, 17);
     SetHint(lblComSelect, QString(), false);
 
-    cbComPorts = new QComboBox(this);
+    cbComPorts = new NumberedList(this);
+    // Heard by its label, its value the port; typing a port's number picks it.
+    cbComPorts->setAccessibleName(lblComSelect->text());
+    lblComSelect->setBuddy(cbComPorts);
     cbComPorts->setObjectName(QStringLiteral("cbComPorts"));
     cbComPorts->setEditable(false);
     cbComPorts->setGeometry(128, 24, 121, 21);
