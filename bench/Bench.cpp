@@ -242,7 +242,7 @@ int StartupChild(bool tool) {
     QApplication app(argc, argv);
     zx::ApplyHouseLook();
     zx::SystemDriverClock clock;
-    zx::QtUserPrompts prompts;
+    zx::SystemUserPrompts prompts;
     std::unique_ptr<QWidget> window;
     QTimer::singleShot(0, [&] {
         // The first event the loop hands out: with the tool, the port dialog is up by now.

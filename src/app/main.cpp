@@ -1,18 +1,15 @@
 // zentrix: configures and calibrates Zentrix signal-conditioning modules over a serial line.
 #include "HouseLook.h"
 #include "SystemDriverClock.h"
+#include "SystemEnd.h"
 #include "TfrmMain.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -31,13 +28,6 @@ Options:
   --help      this text
   --version   the program's version
 )";
-
-int SignalPipe[2] = {-1, -1};
-
-void OnSignal(int number) {
-    const auto byte = static_cast<unsigned char>(number);
-    (void)!write(SignalPipe[1], &byte, 1);
-}
 
 // Before the toolkit has a display, its messages wait: if it cannot get one, its fatal message
 // ends the program in one line, with exit status 1, rather than an abort and a core file.
@@ -67,11 +57,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if ((platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland")) &&
-        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "zentrix: no display: run it on a desktop (DISPLAY and "
-                             "WAYLAND_DISPLAY are not set)\n");
+    if (!zx::DisplayThere()) {
         return 1;
     }
 
@@ -85,33 +71,21 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("zentrix"));
     zx::ApplyHouseLook();
     zx::SystemDriverClock clock;
-    zx::QtUserPrompts prompts;
+    zx::SystemUserPrompts prompts;
     zx::TfrmMain frmMain(clock, zx::PortNamespace::ForCurrentUser(), prompts);
 
     // Logout, kill and Ctrl+C in the starting terminal end the program as closing the window
-    // does: the port is closed, its lock removed and the line's settings given back. The
-    // handler only writes to a pipe; the event loop does the work.
+    // does: the port is closed, its lock removed and the line's settings given back.
     bool looping = false;
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
-            unsigned char number = 0;
-            (void)!read(SignalPipe[0], &number, 1);
-            frmMain.FormClose(&frmMain);
-            if (looping) {
-                QCoreApplication::exit(0);
-                return;
-            }
-            // Still in the start-up's own boxes: nothing else of the window needs ending.
-            std::exit(0);
-        });
-        struct sigaction action = {};
-        action.sa_handler = OnSignal;
-        action.sa_flags = SA_RESTART;
-        for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
-            sigaction(number, &action, nullptr);
+    zx::OnSystemEnd(&app, [&] {
+        frmMain.FormClose(&frmMain);
+        if (looping) {
+            QCoreApplication::exit(0);
+            return;
         }
-    }
+        // Still in the start-up's own boxes: nothing else of the window needs ending.
+        std::exit(0);
+    });
 
     frmMain.show();
     QTimer::singleShot(0, &app, [&] { looping = true; });

@@ -20,8 +20,9 @@ public:
     virtual void Error(QWidget* parent, const QString& text) = 0;
 };
 
-// The production prompts: QApplication::beep and QMessageBox.
-class QtUserPrompts final : public UserPrompts {
+// The production prompts, one file per system: on Linux QApplication::beep and QMessageBox; on
+// Windows the system's own MessageBeep and message boxes.
+class SystemUserPrompts final : public UserPrompts {
 public:
     void Beep() override;
     void Information(QWidget* parent, const QString& text) override;

@@ -43,8 +43,16 @@ TEST(TextToSingle, RefusesTooLargeAndRoundsTooSmallToZero) {
 
 TEST(TextToSingle, UsesThePointUnderACommaLocale) {
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    // scripts/test generates this locale; its decimal separator is a comma.
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    // scripts/test generates this locale; its decimal separator is a comma. Windows names it
+    // its own way.
+    const char* german = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de-DE", "German_Germany.1252"}) {
+        if (std::setlocale(LC_ALL, name) != nullptr) {
+            german = name;
+            break;
+        }
+    }
+    ASSERT_NE(german, nullptr);
     const SingleConversion c = TextToSingle("5.25");
     EXPECT_TRUE(c.Ok);
     EXPECT_EQ(c.Value, 5.25f);

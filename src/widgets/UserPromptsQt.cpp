@@ -21,21 +21,21 @@ QMessageBox::StandardButton Ask(QWidget* parent, QMessageBox::Icon icon, const Q
 
 } // namespace
 
-void QtUserPrompts::Beep() {
+void SystemUserPrompts::Beep() {
     QApplication::beep();
 }
 
-void QtUserPrompts::Information(QWidget* parent, const QString& text) {
+void SystemUserPrompts::Information(QWidget* parent, const QString& text) {
     Ask(parent, QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
         QMessageBox::Ok);
 }
 
-bool QtUserPrompts::Confirm(QWidget* parent, const QString& text) {
+bool SystemUserPrompts::Confirm(QWidget* parent, const QString& text) {
     return Ask(parent, QMessageBox::Question, QStringLiteral("Confirm"), text,
                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-void QtUserPrompts::Error(QWidget* parent, const QString& text) {
+void SystemUserPrompts::Error(QWidget* parent, const QString& text) {
     Ask(parent, QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok,
         QMessageBox::Ok);
 }

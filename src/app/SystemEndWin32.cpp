@@ -1,0 +1,13 @@
+#include "SystemEnd.h"
+
+namespace zx {
+
+bool DisplayThere() {
+    return true; // a Windows session always has its desktop
+}
+
+void OnSystemEnd(QObject*, std::function<void()>) {
+    // The end of the session reaches the window as a close, which closes the port.
+}
+
+} // namespace zx
