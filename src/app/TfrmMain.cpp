@@ -247,8 +247,9 @@ void TfrmMain::WireHandlers() {
         QStringLiteral("Double-click or Ctrl+P to choose the COM port"));
     sbMain->Panel(1)->setAccessibleDescription(
         QStringLiteral("Double-click or Ctrl+I to read the module's version"));
-    for (const auto& [keys, panel] : {std::pair{PortShortcut, 0}, {VersionShortcut, 1}}) {
-        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+    for (const auto& binding : {std::pair{PortShortcut, 0}, {VersionShortcut, 1}}) {
+        auto* shortcut = new QShortcut(QKeySequence(binding.first), this);
+        const int panel = binding.second;
         on(shortcut, &QShortcut::activated, [this, panel] {
             panel == 0 ? sbMainPanels0DblClick(sbMain) : sbMainPanels1DblClick(sbMain);
         });

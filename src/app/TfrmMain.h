@@ -147,14 +147,12 @@ public:
     void ComPortDeviceLost(const QString& reason);
     // Every event handler runs through Guarded: what it throws ends up here, not in an abort.
     void HandlerFailed(const char* what);
+    // Qt passes a handler as many of the signal's arguments as it takes.
     template <class F> auto Guarded(F handler) {
-        return [this, handler](auto&&... args) {
+        return [ this, handler ](
+            auto&&... args) requires std::is_invocable_v<const F&, decltype(args)...> {
             try {
-                if constexpr (std::is_invocable_v<F, decltype(args)...>) {
-                    handler(std::forward<decltype(args)>(args)...);
-                } else {
-                    handler();
-                }
+                handler(std::forward<decltype(args)>(args)...);
             } catch (const std::exception& e) {
                 HandlerFailed(e.what());
             }

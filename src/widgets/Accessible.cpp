@@ -15,6 +15,7 @@ namespace {
 class ReadOnlyText : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     ReadOnlyText(QWidget* widget, QAccessible::Role role) : QAccessibleWidget(widget, role) {}
+    using QAccessibleWidget::text;
 
     void* interface_cast(QAccessible::InterfaceType t) override {
         return t == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface*>(this)
