@@ -145,21 +145,20 @@ public:
     void ShowStatus(const QString& text, StatusKind kind);
     void ComPortTriggerTimer(QObject* Sender, quint16 TriggerHandle);
     void ComPortDeviceLost(const QString& reason);
-    // Every event handler runs through Guarded: what it throws ends up here, not in an abort.
+    // Every event handler runs guarded: what it throws ends up in HandlerFailed, not in an
+    // abort.
     void HandlerFailed(const char* what);
-    // Qt passes a handler as many of the signal's arguments as it takes.
-    template <class F> auto Guarded(F handler) {
-        return [ this, handler ](
-            auto&&... args) requires std::is_invocable_v<const F&, decltype(args)...> {
-            try {
-                handler(std::forward<decltype(args)>(args)...);
-            } catch (const std::exception& e) {
-                HandlerFailed(e.what());
-            }
-            // A Busy text whose request was never made goes with the handler that showed it.
-            DeferredBusyText_.reset();
-        };
-    }
+    void RunGuarded(const std::function<void()>& handler);
+    template <class F> struct GuardedHandler {
+        TfrmMain* Window;
+        F Handler;
+        // Qt passes a handler as many of the signal's arguments as it takes.
+        template <class... A, class = std::enable_if_t<std::is_invocable_v<const F&, A...>>>
+        void operator()(A&&... args) const {
+            Window->RunGuarded([&] { Handler(std::forward<A>(args)...); });
+        }
+    };
+    template <class F> GuardedHandler<F> Guarded(F handler);
 
     // ---- Range catalogue displays -----------------------------------------------------------
     int CurrentInputRange = 0;
@@ -244,5 +243,9 @@ private:
     bool LinkFolderTold_ = false;
     std::optional<std::string> DeferredBusyText_;
 };
+
+template <class F> TfrmMain::GuardedHandler<F> TfrmMain::Guarded(F handler) {
+    return {this, std::move(handler)};
+}
 
 } // namespace zx

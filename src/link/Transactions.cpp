@@ -171,6 +171,16 @@ void TfrmMain::ComPortTriggerTimer(QObject*, quint16 TriggerHandle) {
     SendWaitingRequest();
 }
 
+void TfrmMain::RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        HandlerFailed(e.what());
+    }
+    // A Busy text whose request was never made goes with the handler that showed it.
+    DeferredBusyText_.reset();
+}
+
 void TfrmMain::HandlerFailed(const char* what) {
     // No event handler may end the program: whatever escaped one is said on the status line
     // ("No COM port !" when the line is gone) and on standard error.
