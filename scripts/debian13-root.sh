@@ -36,6 +36,9 @@ leave_root() {
 }
 mount_in() { # type-or-bind source target
     mkdir -p "$root$3"
+    # Another run in this root (scripts/windows beside scripts/test-debian13) mounted it
+    # already: used as it is, and left to that run to unmount.
+    mountpoint -q "$root$3" && return 0
     if [ "$1" = bind ]; then mount --bind "$2" "$root$3"; else mount -t "$1" "$2" "$root$3"; fi
     mounted+=("$root$3")
 }
