@@ -1,4 +1,5 @@
 #include "NumberText.h"
+#include "CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -43,16 +44,7 @@ TEST(TextToSingle, RefusesTooLargeAndRoundsTooSmallToZero) {
 
 TEST(TextToSingle, UsesThePointUnderACommaLocale) {
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    // scripts/test generates this locale; its decimal separator is a comma. Windows names it
-    // its own way.
-    const char* german = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de-DE", "German_Germany.1252"}) {
-        if (std::setlocale(LC_ALL, name) != nullptr) {
-            german = name;
-            break;
-        }
-    }
-    ASSERT_NE(german, nullptr);
+    ASSERT_NE(test::UseCommaLocale(LC_ALL), nullptr);
     const SingleConversion c = TextToSingle("5.25");
     EXPECT_TRUE(c.Ok);
     EXPECT_EQ(c.Value, 5.25f);

@@ -1,3 +1,4 @@
+#include "CommaLocale.h"
 #include "HardwarePicture.h"
 #include "NumberFormat.h"
 #include "OutputValue.h"
@@ -45,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FormatNumber, IgnoresTheProcessLocale) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous != nullptr ? previous : "C";
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    ASSERT_NE(test::UseCommaLocale(LC_NUMERIC), nullptr);
     EXPECT_EQ(FormatNumber(2.5f, "0.000"), "2.500");
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
