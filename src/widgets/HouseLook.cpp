@@ -45,9 +45,17 @@ void ApplyHouseLook() {
 
 QFont WindowFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Sans Serif")});
+    QStringList families{QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                         QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans"),
+                         QStringLiteral("Sans Serif")};
+    if (QGuiApplication::platformName() == QLatin1String("windows")) {
+        // Windows' MS Sans Serif is a raster font, and Wine's has bitmaps only: Qt draws
+        // neither there. Microsoft Sans Serif is its outline successor with the same metrics;
+        // Tahoma stands in where it is missing (Wine).
+        families = {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                    QStringLiteral("Arial")};
+    }
+    font.setFamilies(families);
     font.setPixelSize(11);
     font.setStyleHint(QFont::SansSerif);
     return font;
