@@ -188,7 +188,8 @@ void TfrmMain::HandlerFailed(const char* what) {
     ShowStatus(QString::fromUtf8(what), Error);
 }
 
-void TfrmMain::ComPortDeviceLost(const QString&) {
+void TfrmMain::ComPortDeviceLost(const QString& reason) {
+    std::fprintf(stderr, "zentrix: %s\n", reason.toLocal8Bit().constData());
     // The driver has closed the port; the status line says so at once. Nothing else changes:
     // the technician chooses a port again with a double-click on panel 0.
     ShowStatus(QString(), Busy);

@@ -103,7 +103,10 @@ struct SerialLine::Impl {
 
     void OnReadEvent() {
         DWORD ignored = 0;
-        if (!GetOverlappedResult(Port, &ReadEvent, &ignored, FALSE)) {
+        // A wait cut short by the program's own change of the line (a purge, a modem line) is
+        // no loss: the port is asked below, and a port that is gone fails there.
+        if (!GetOverlappedResult(Port, &ReadEvent, &ignored, FALSE) &&
+            GetLastError() != ERROR_OPERATION_ABORTED) {
             Gone("waiting for input failed", GetLastError());
             return;
         }
@@ -203,7 +206,7 @@ void SerialLine::Open(const std::string& name, std::int32_t baud) {
     // Reads return at once with what is there; writes never time out.
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
     if (!d.HaveSaved || !SetCommState(port, &dcb) || !SetCommTimeouts(port, &timeouts) ||
-        !SetCommMask(port, EV_RXCHAR | EV_ERR)) {
+        !SetCommMask(port, EV_RXCHAR)) {
         const DWORD error = GetLastError();
         CloseHandle(port);
         throw SerialLineRefusal(name, "the line cannot be set to 9600 baud 8N1 (" +
