@@ -23,19 +23,6 @@
 namespace zx {
 namespace {
 
-speed_t SpeedOf(std::int32_t baud) {
-    switch (baud) {
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    default:
-        return B9600;
-    }
-}
-
 // What the technician can do about a device the user may not open. Never the group root, and
 // never a group the device gives no access to: joining either changes nothing but the user's
 // rights.
@@ -233,8 +220,10 @@ void SerialLine::Open(const std::string& name, std::int32_t baud) {
     // of file.
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    if (!d.HaveSaved || cfsetispeed(&settings, SpeedOf(baud)) != 0 ||
-        cfsetospeed(&settings, SpeedOf(baud)) != 0 || tcsetattr(fd, TCSANOW, &settings) != 0) {
+    // The module speaks 9600 baud only; termios names its speeds, it takes no number.
+    const speed_t speed = baud == 9600 ? B9600 : B0;
+    if (!d.HaveSaved || speed == B0 || cfsetispeed(&settings, speed) != 0 ||
+        cfsetospeed(&settings, speed) != 0 || tcsetattr(fd, TCSANOW, &settings) != 0) {
         const std::string detail = std::strerror(errno);
         ioctl(fd, TIOCNXCL);
         close(fd);
