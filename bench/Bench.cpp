@@ -100,7 +100,7 @@ bool Latency() {
         for (int i = 0; i < Exchanges + 20; ++i) {
             // Each answer 7 follows a programming request of the tool's own.
             QMetaObject::invokeMethod(
-                &tool.Window, [&] { tool.Window.ToolkitVersionDue = true; }, Qt::QueuedConnection);
+                &tool.Window, [&] { tool.Window.btnSetInputRange->click(); }, Qt::QueuedConnection);
             tool.Pty.Write(frame);
             const auto sent = Clock::now();
             pollfd p{fd, POLLIN, 0};

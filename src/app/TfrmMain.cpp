@@ -261,6 +261,10 @@ void TfrmMain::WireHandlers() {
     // nothing, and nothing is awaited or waits on a line that is gone.
     connect(ComPort, &ComPort::Closed, this, [this] {
         TimeoutTrigger = 0;
+        DisplayTrigger = 0;
+        ErrorShowing_ = false;
+        StraysTold_ = 0;
+        DeferredBusyText_.reset();
         Requests.Clear();
     });
     on(DataPacket, &DataPacket::OnPacket,

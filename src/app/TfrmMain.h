@@ -108,9 +108,6 @@ public:
     bool InputEventsArmed = false;
     bool OutputEventsArmed = false;
     bool FullMode = false;
-    // A programming request (code 7) has been sent and its answer not yet handled: only that
-    // answer is followed by the toolkit version.
-    bool ToolkitVersionDue = false;
 
     // ---- Application shell -------------------------------------------------------------------
     void FormShow(QObject* Sender);
@@ -132,16 +129,21 @@ public:
     void btnGetInpRangeKeyDown(QObject* Sender, int& Key, TShiftState Shift);
 
     // ---- Port connection -------------------------------------------------------------------
+    // The response time-out of the request on the line, and the display time of a message:
+    // two triggers, so that neither cuts the other short.
     quint16 TimeoutTrigger = 0;
+    quint16 DisplayTrigger = 0;
     void OpenPort(quint16 number);
     void ClosePort();
 
     // ---- Transaction engine and status line -------------------------------------------------
     // True when the request was written to the port, or waits for the one on the line.
-    bool SendRequest();
+    // choice names what the request sets, where a newer request may replace it.
+    bool SendRequest(RequestQueue::Sets choice = RequestQueue::Sets::Nothing);
     RequestQueue Requests;
     void DataPacketPacket(QObject* Sender, const quint8* Data, int Size);
     void HandleResponse(std::size_t count);
+    void Dispatch(quint8 code);
     void ShowStatus(const QString& text, StatusKind kind);
     void ComPortTriggerTimer(QObject* Sender, quint16 TriggerHandle);
     void ComPortDeviceLost(const QString& reason);
@@ -209,6 +211,8 @@ public:
 
     // ---- General section -------------------------------------------------------------------
     void calSwitchClick(QObject* Sender);
+    // Shows the module's reported mode on the switch and remembers it.
+    void SetToggle(std::uint8_t calMode);
     void QueryCalMode();
     void ApplyCalMode();
     void sbMainPanels1DblClick(QObject* Sender);
@@ -233,15 +237,20 @@ private:
     void BuildLayout();
     void BindControls();
     void WireHandlers();
-    void SetToggle(std::uint8_t calMode);
-    bool WriteRequest(const RequestQueue::Request& request);
+    bool WriteRequest(RequestQueue::Request request);
     void SendWaitingRequest();
+    bool LineHeld() const;
 
     DriverClock& Clock_;
     UserPrompts& Prompts_;
     bool Shown_ = false;
     bool LinkFolderTold_ = false;
     std::optional<std::string> DeferredBusyText_;
+    bool ErrorShowing_ = false; // an Error's display time runs
+    bool StatusQuiet_ = false;  // a late answer is shown without touching the status line
+    std::uint8_t ReportedCalMode_ = 0;
+    static constexpr int StraysToTell = 10; // per connection
+    int StraysTold_ = 0;
 };
 
 template <class F> TfrmMain::GuardedHandler<F> TfrmMain::Guarded(F handler) {

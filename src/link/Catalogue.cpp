@@ -274,6 +274,20 @@ ResponseKind DispatchKind(std::uint8_t code) {
     return DispatchTable[code];
 }
 
+bool ChangesModule(std::uint8_t code) {
+    switch (code) {
+    case cmdReadActiveInput:
+    case cmdReadProgrammedInput:
+    case cmdReadActiveOutput:
+    case cmdReadProgrammedOutput:
+    case cmdQueryCalMode:
+    case cmdReadVersion:
+        return false;
+    default:
+        return !CommandName(code).empty();
+    }
+}
+
 std::string_view CommandName(std::uint8_t code) {
     for (const Named& n : Names) {
         if (n.Code == code) {

@@ -104,6 +104,10 @@ enum class ResponseKind : std::uint8_t {
 
 ResponseKind DispatchKind(std::uint8_t code);
 
+// True for a request that changes the module (selects, programs, calibrates, writes, clears,
+// switches CAL/RUN, the toolkit version); false for the reads, which only ask.
+bool ChangesModule(std::uint8_t code);
+
 // The catalogue's name of a request code ("cmdReadVersion"), empty for a code that is none.
 std::string_view CommandName(std::uint8_t code);
 

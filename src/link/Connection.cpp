@@ -15,6 +15,10 @@ void TfrmMain::OpenPort(quint16 number) {
     ComPort->SetRTS(true);
     ComPort->SetOpen(true); // raises ComPortError; the rest is then skipped
     TimeoutTrigger = ComPort->AllocateTimerTrigger();
+    DisplayTrigger = ComPort->AllocateTimerTrigger();
+    // Listening from the start: whatever the module sends is read as a frame and sorted by
+    // the engine, never left to run into the next answer.
+    DataPacket->SetEnabled(true);
     LightControl->SetActive(true);
     Clock_.Sleep(PortSettleTime);
     sbMain->SetPanelText(0, QStringLiteral("COM%1,9600,N,8,1").arg(ComPort->ComNumber()));

@@ -1,40 +1,77 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zx {
 
-// One request on the line at a time. The module answers in order and requests carry no number,
-// so a second request written before the first is answered would have its answer lost or taken
-// for the other's. A request made while one awaits its answer waits here; a newer request with
-// the same code replaces the one still waiting, so the technician's last choice of a range or
-// a DAC code is the one that reaches the module.
+// One request on the line at a time, and every answer paired with it. The module answers in
+// order, repeats the request's code in its answer and numbers nothing; so an answer completes
+// the request on the line only when it carries that request's code. A frame of another code is
+// no answer to it: a late answer to an earlier request of its code (its record still tells
+// the module's state), or a copy, or noise.
+//
+// Requests made while one awaits its answer wait here in the technician's order. A waiting
+// request is replaced only by a newer one that sets the same thing (the active range of one
+// side, one DAC code field) and only while it is the last one waiting, so that nothing asked
+// earlier is overtaken. Everything else (reads, calibrations, programming, DAC writes, clears)
+// leaves exactly as asked, but for a read pressed again before the same read has left.
 class RequestQueue {
 public:
+    // What a request sets, for replacement and for the controls the technician holds.
+    enum class Sets : std::uint8_t { Nothing, InputRange, OutputRange, ZeroCode, FullCode };
+
     struct Request {
         std::uint8_t Code = 0;
+        Sets Choice = Sets::Nothing;
+        bool Query = false;                  // asks without changing the module
         std::vector<std::uint8_t> Frame;     // STX to ETX, as it goes on the line
         std::optional<std::string> BusyText; // UTF-8; shown when the request leaves
     };
 
-    bool Awaiting() const { return Awaiting_; }
-    // A request has been written: nothing more leaves until Answered.
-    void Sent() { Awaiting_ = true; }
-    // Its answer arrived or its time ran out: the next waiting request may leave.
-    void Answered() { Awaiting_ = false; }
+    // What an arriving frame is to the requests written.
+    enum class Arrival {
+        Answer, // completes the request on the line
+        Late,   // an earlier request of its code has had no answer yet: this is that answer
+        Stray,  // nothing asked for it: a copy, another code, noise
+    };
 
+    bool Awaiting() const { return OnLine_.has_value(); }
+    const std::optional<Request>& OnLine() const { return OnLine_; }
+
+    // A new request: waits, replacing the last waiting one only where that sets the same thing.
+    // A query that repeats the last waiting one is already asked and waits only once.
     void Put(Request request);
+    // The first waiting request, taken out to be written.
     std::optional<Request> Take();
+    const Request* Next() const { return Waiting_.empty() ? nullptr : &Waiting_.front(); }
     std::size_t Waiting() const { return Waiting_.size(); }
-    // The port closed: nothing is awaited and nothing waits.
+
+    // The request has been written: nothing more leaves until its answer or its time-out.
+    void Written(Request request);
+    // A frame with this code and body arrived. An answer takes the request off the line.
+    Arrival Arrived(std::uint8_t code, const std::vector<std::uint8_t>& body);
+    // The request on the line had no answer in its time; its answer may still come late.
+    std::optional<Request> TimedOut();
+
+    // True while a request that sets this thing is on the line or waits: an answer to an
+    // older request then does not set the technician's control back.
+    bool Holds(Sets choice) const;
+
+    // The port closed: nothing is awaited, nothing waits, nothing is owed.
     void Clear();
 
 private:
-    std::vector<Request> Waiting_;
-    bool Awaiting_ = false;
+    std::optional<Request> OnLine_;
+    std::deque<Request> Waiting_;
+    // Per code, requests written whose answer has not come yet (time-outs included).
+    std::array<std::uint16_t, 256> Owed_{};
+    // The last frame taken, to tell a module's copy of it from a fresh answer.
+    std::vector<std::uint8_t> LastBody_;
 };
 
 } // namespace zx

@@ -1,4 +1,5 @@
-// One request, one response, one timer: the transaction engine and the status line.
+// One request on the line, its answer paired by code, two timers: the transaction engine and
+// the status line.
 #include "TfrmMain.h"
 
 #include "Catalogue.h"
@@ -8,9 +9,9 @@
 
 namespace zx {
 
-bool TfrmMain::SendRequest() {
+bool TfrmMain::SendRequest(RequestQueue::Sets choice) {
     PutRaw(ETX);
-    // The Busy text its sender showed while another request was on the line goes with it.
+    // The Busy text its sender showed while the line was held goes with it.
     std::optional<std::string> busyText = std::exchange(DeferredBusyText_, std::nullopt);
     if (!ComPort->Open()) {
         return false;
@@ -19,17 +20,24 @@ bool TfrmMain::SendRequest() {
         return false; // a frame that did not fit is never sent cut short
     }
     RequestQueue::Request request{Codec.TxCode,
+                                  choice,
+                                  !ChangesModule(Codec.TxCode),
                                   {Codec.TxBuffer.begin(), Codec.TxBuffer.begin() + Codec.TxLength},
                                   std::move(busyText)};
-    if (Requests.Awaiting()) {
+    if (LineHeld()) {
         Requests.Put(std::move(request));
         return true;
     }
     request.BusyText.reset(); // shown by its sender already
-    return WriteRequest(request);
+    return WriteRequest(std::move(request));
 }
 
-bool TfrmMain::WriteRequest(const RequestQueue::Request& request) {
+bool TfrmMain::LineHeld() const {
+    // A request on the line holds the next one back, and so does an error while it is read.
+    return Requests.Awaiting() || ErrorShowing_;
+}
+
+bool TfrmMain::WriteRequest(RequestQueue::Request request) {
     if (request.BusyText) {
         ShowStatus(QString::fromStdString(*request.BusyText), Busy);
     }
@@ -44,39 +52,73 @@ bool TfrmMain::WriteRequest(const RequestQueue::Request& request) {
     if (!ComPort->Open()) {
         return false; // the line died under the write; the driver has closed it and said so
     }
-    if (request.Code == cmdProgramInputRange) {
-        ToolkitVersionDue = true; // only this request's answer is followed by the version
-    }
-    Requests.Sent();
-    // Enabled right after queuing: at 9600 baud the answer cannot start before the request
-    // has left.
+    Requests.Written(std::move(request));
     DataPacket->SetEnabled(true);
+    // Every request gets its own 73 ticks from its write, whatever a message's display time.
     ComPort->ArmTimerTrigger(TimeoutTrigger, ResponseTimeoutTicks);
     return true;
 }
 
 void TfrmMain::SendWaitingRequest() {
-    while (!Requests.Awaiting() && ComPort->Open()) {
-        const auto next = Requests.Take();
+    while (!LineHeld() && ComPort->Open()) {
+        auto next = Requests.Take();
         if (!next) {
             return;
         }
-        WriteRequest(*next);
+        WriteRequest(std::move(*next));
     }
 }
 
 void TfrmMain::DataPacketPacket(QObject*, const quint8* Data, int Size) {
     // A body longer than the receive buffer cannot be an answer of the catalogue: it is not
-    // copied, and goes on as an empty frame, which the dispatch reports as unknown.
+    // copied, and goes on as an empty frame, which answers nothing.
     const auto size = static_cast<std::size_t>(std::max(Size, 0));
     HandleResponse(Codec.StoreRxRaw(Data, size) ? size : 0);
 }
 
 void TfrmMain::HandleResponse(std::size_t count) {
-    DataPacket->SetEnabled(false);
-    ComPort->DisarmTimerTrigger(TimeoutTrigger);
-    Requests.Answered();
+    // The collector keeps listening while the port is open: a late answer or a copy must be
+    // read as a frame of its own, never run together with the answer awaited.
+    DataPacket->SetEnabled(true);
+    const std::vector<quint8> body(Codec.RxRaw.begin(),
+                                   Codec.RxRaw.begin() + static_cast<std::ptrdiff_t>(count));
     const quint8 code = Unescape(count);
+    switch (Requests.Arrived(code, body)) {
+    case RequestQueue::Arrival::Answer:
+        ComPort->DisarmTimerTrigger(TimeoutTrigger);
+        Dispatch(code);
+        break;
+    case RequestQueue::Arrival::Late: {
+        // The answer to a request that has had its "No response !": what it reports is the
+        // module's latest state, and is shown; the status line belongs to the request on the
+        // line and is left alone.
+        const bool quiet = std::exchange(StatusQuiet_, true);
+        try {
+            Dispatch(code);
+        } catch (...) {
+            StatusQuiet_ = quiet;
+            throw;
+        }
+        StatusQuiet_ = quiet;
+        break;
+    }
+    case RequestQueue::Arrival::Stray:
+        // Said, but not without end: a babbling line would drown standard error.
+        if (StraysTold_ < StraysToTell) {
+            std::fprintf(stderr, "zentrix: a frame with code %u answers no request; dropped%s\n",
+                         static_cast<unsigned>(code),
+                         ++StraysTold_ == StraysToTell ? " (further ones silently)" : "");
+        }
+        return;
+    }
+    // Once per programming answer, whether it came in time or late.
+    if (DispatchKind(code) == ResponseKind::ProgramInput) {
+        SendToolkitVersion();
+    }
+    SendWaitingRequest();
+}
+
+void TfrmMain::Dispatch(quint8 code) {
     switch (DispatchKind(code)) {
     case ResponseKind::ActiveInput:
         ApplyActiveInputStatus();
@@ -90,11 +132,6 @@ void TfrmMain::HandleResponse(std::size_t count) {
         break;
     case ResponseKind::ProgramInput:
         ApplyInputStatus();
-        // Once per programming request: a module that answers the toolkit version with code 7,
-        // or sends code 7 on its own, must not start an endless train of writes into its memory.
-        if (std::exchange(ToolkitVersionDue, false)) {
-            SendToolkitVersion();
-        }
         break;
     case ResponseKind::CodeOnlySuccess:
         ShowStatus(QStringLiteral("Success."), Success);
@@ -119,10 +156,10 @@ void TfrmMain::HandleResponse(std::size_t count) {
         ApplyToolkitAck();
         break;
     case ResponseKind::Unknown:
+        // No request of the tool has such a code, so no such frame is ever paired with one.
         ShowStatus(QStringLiteral("Unknown response."), Error);
         break;
     }
-    SendWaitingRequest();
 }
 
 void TfrmMain::ShowStatus(const QString& text, StatusKind kind) {
@@ -131,44 +168,61 @@ void TfrmMain::ShowStatus(const QString& text, StatusKind kind) {
         sbMain->SetPanelText(2, QStringLiteral("No COM port !"));
         return;
     }
-    if (kind == Busy && Requests.Awaiting()) {
-        // The request this announces waits behind the one on the line; its text is shown when
-        // it leaves, and until then the status line keeps speaking of the request under way.
+    if (StatusQuiet_) {
+        return;
+    }
+    if (kind == Busy && LineHeld()) {
+        // The request this announces waits behind the one on the line, or behind an error
+        // still being read; its text is shown when it leaves.
         DeferredBusyText_ = text.toStdString();
         return;
     }
     sbMain->SetPanelText(2, text);
+    ErrorShowing_ = kind == Error;
     switch (kind) {
     case Busy:
     case Ready:
         sbMain->SetPanelTextColor(2, clBlack);
+        ComPort->DisarmTimerTrigger(DisplayTrigger);
         break;
     case Error:
         Prompts_.Beep();
         sbMain->SetPanelTextColor(2, clRed);
-        ComPort->ArmTimerTrigger(TimeoutTrigger, ErrorDisplayTicks);
+        ComPort->ArmTimerTrigger(DisplayTrigger, ErrorDisplayTicks);
         break;
     case Success:
         sbMain->SetPanelTextColor(2, clGreen);
-        ComPort->ArmTimerTrigger(TimeoutTrigger, SuccessDisplayTicks);
+        ComPort->ArmTimerTrigger(DisplayTrigger, SuccessDisplayTicks);
         break;
     }
     sbMain->SetTag(kind);
 }
 
 void TfrmMain::ComPortTriggerTimer(QObject*, quint16 TriggerHandle) {
-    if (TriggerHandle != TimeoutTrigger) {
-        return; // the collector's or a lamp's own trigger
+    if (TriggerHandle == 0) {
+        return;
     }
-    // Whatever the trigger timed, a request on the line has had its time.
-    Requests.Answered();
-    const int kind = sbMain->Tag();
-    if (kind == Error || kind == Success) {
-        ShowStatus(QStringLiteral("Ready"), Ready);
-    } else {
+    if (TriggerHandle == TimeoutTrigger) {
+        const auto request = Requests.TimedOut();
+        if (!request) {
+            return;
+        }
         ShowStatus(QStringLiteral("No response !"), Error);
+        if (request->Code == cmdSetCalMode) {
+            SetToggle(ReportedCalMode_); // the switch goes back to what the module said last
+        }
+        SendWaitingRequest();
+    } else if (TriggerHandle == DisplayTrigger) {
+        ErrorShowing_ = false;
+        const int kind = sbMain->Tag();
+        const RequestQueue::Request* next = Requests.Awaiting() ? nullptr : Requests.Next();
+        // A request that waited behind the message says what it does instead.
+        if ((kind == Error || kind == Success) && !(next != nullptr && next->BusyText)) {
+            ShowStatus(QStringLiteral("Ready"), Ready);
+        }
+        SendWaitingRequest();
     }
-    SendWaitingRequest();
+    // Any other handle is a trigger of the collector or of the lamps.
 }
 
 void TfrmMain::RunGuarded(const std::function<void()>& handler) {
@@ -185,6 +239,7 @@ void TfrmMain::HandlerFailed(const char* what) {
     // No event handler may end the program: whatever escaped one is said on the status line
     // ("No COM port !" when the line is gone) and on standard error.
     std::fprintf(stderr, "zentrix: %s\n", what);
+    StatusQuiet_ = false;
     ShowStatus(QString::fromUtf8(what), Error);
 }
 

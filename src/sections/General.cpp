@@ -8,6 +8,7 @@ namespace zx {
 
 void TfrmMain::SetToggle(std::uint8_t calMode) {
     // Any non-zero mode shows as CAL; the switch itself only ever sends 0 or 1.
+    ReportedCalMode_ = calMode;
     calSwitch->SetOn(calMode != 0);
 }
 

@@ -78,7 +78,7 @@ void TfrmMain::cmbInpRangesPropertiesEditValueChanged(QObject*) {
     }
     ShowStatus(QStringLiteral("Changing input range..."), Busy);
     BuildRequest(Codec, {.Code = cmdSelectInputRange, .Range = RangeCodeOf(cmbInpRanges)});
-    SendRequest();
+    SendRequest(RequestQueue::Sets::InputRange);
 }
 
 bool TfrmMain::InputLimitsInvalid() {
@@ -109,9 +109,7 @@ void TfrmMain::btnSetInputRangeClick(QObject*) {
                              .Range = RangeCodeOf(cmbInpRanges),
                              .Minimum = *minimum,
                              .Maximum = *maximum});
-        if (SendRequest()) {
-            ToolkitVersionDue = true;
-        }
+        SendRequest();
     }
     InputEventsArmed = true;
 }
@@ -151,15 +149,20 @@ static void ApplyInput(TfrmMain& w, InputView view) {
         w.ShowStatus(QStringLiteral("Failed."), Error);
         return;
     }
-    const bool active = view != InputView::Programmed; // the lower, active half
-    const bool programmed = view != InputView::Active; // the upper, programmed half
+    // While a newer choice of the technician waits, the list and what belongs to its range
+    // stay where the hand put them: the answer to that choice will set them.
+    const bool held = w.Requests.Holds(RequestQueue::Sets::InputRange);
+    const bool active = view != InputView::Programmed && !held; // the lower, active half
+    const bool programmed = view != InputView::Active;          // the upper, programmed half
     if (active) {
         w.InputEventsArmed = false;
     }
     const IRange& range = InputRanges[r.RangeCode];
     const QColor okColor = OkColor(r.RangeOk != 0);
 
-    w.ShowInputRange(r.RangeCode);
+    if (!held) {
+        w.ShowInputRange(r.RangeCode);
+    }
     if (programmed) {
         w.pnlPermInpRange->setText(Text(range.Caption));
     }
@@ -187,7 +190,7 @@ static void ApplyInput(TfrmMain& w, InputView view) {
     }
     w.pnlTemp->setText(Temperature(r.TA));
     w.pnlCalTemp->setText(Temperature(r.TCAL));
-    w.calSwitch->SetOn(r.CalMode != 0);
+    w.SetToggle(r.CalMode);
     if (programmed) {
         w.EnableInputControls();
     }

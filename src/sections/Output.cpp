@@ -47,7 +47,7 @@ void TfrmMain::cmbOutRangesPropertiesEditValueChanged(QObject*) {
     }
     ShowStatus(QStringLiteral("Changing range..."), Busy);
     BuildRequest(Codec, {.Code = cmdSelectOutputRange, .Range = RangeCodeOf(cmbOutRanges)});
-    SendRequest();
+    SendRequest(RequestQueue::Sets::OutputRange);
 }
 
 // Each change of a DAC code drives the module's output at once, with no Busy text: the
@@ -60,7 +60,8 @@ static void DriveDac(TfrmMain& w, const CodeSpinEdit* code) {
     BuildRequest(w.Codec, {.Code = cmdSetOutputCode,
                            .Range = RangeCodeOf(w.cmbOutRanges),
                            .DacCode = static_cast<quint16>(code->value())});
-    w.SendRequest();
+    w.SendRequest(code == w.seOutZero ? RequestQueue::Sets::ZeroCode
+                                      : RequestQueue::Sets::FullCode);
 }
 
 void TfrmMain::seOutZeroPropertiesChange(QObject*) {
@@ -184,7 +185,10 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
         w.ShowStatus(QStringLiteral("Failed."), Error);
         return;
     }
-    const bool active = view != OutputView::Programmed;
+    // While a newer choice of the technician waits (the list, a DAC code field), the answer to
+    // an older request does not set that control back.
+    const bool held = w.Requests.Holds(RequestQueue::Sets::OutputRange);
+    const bool active = view != OutputView::Programmed && !held;
     const bool programmed = view != OutputView::Active;
     if (active) {
         w.OutputEventsArmed = false;
@@ -194,7 +198,9 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
     const QString output = QString::fromStdString(
         FormatOutputValue(r.RangeCode, r.ZeroCode, r.FullCode, r.OutputCode));
 
-    w.ShowOutputRange(r.RangeCode);
+    if (!held) {
+        w.ShowOutputRange(r.RangeCode);
+    }
     if (programmed) {
         w.pnlPermOutRange->setText(Text(range.Caption));
     }
@@ -213,8 +219,10 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
         w.pnlOutZeroP->setText(QString::number(r.ZeroCode));
         w.pnlOutFsP->setText(QString::number(r.FullCode));
     }
-    if (active) {
+    if (active && !w.Requests.Holds(RequestQueue::Sets::ZeroCode)) {
         w.seOutZero->setValue(r.ZeroCode);
+    }
+    if (active && !w.Requests.Holds(RequestQueue::Sets::FullCode)) {
         w.seOutFull->setValue(r.FullCode);
     }
     if (programmed) {
@@ -240,7 +248,7 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
     w.ShowOutputCalFlags(r.ZeroCalFlags, r.FullCalFlags);
     w.pnlTemp->setText(Temperature(r.TA));
     w.pnlCalTemp->setText(Temperature(r.TCAL));
-    w.calSwitch->SetOn(r.CalMode != 0);
+    w.SetToggle(r.CalMode);
     if (programmed) {
         w.EnableOutputControls();
     }

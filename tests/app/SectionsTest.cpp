@@ -30,11 +30,14 @@ protected:
         StartWithPort();
         Prompts.Beeps = 0;
     }
-    // These tests read each request off the line and answer only where the answer is their
-    // subject; what they read is taken as answered, so the next request leaves at once.
-    Bytes Sent(int waitMs = 50) {
-        Bytes bytes = WindowFixture::Sent(waitMs);
-        Window.Requests.Answered();
+    // These tests answer a request only where the answer is their subject. A request read
+    // here is left unanswered until its time is out and its "No response !" has been read,
+    // so that the next one leaves.
+    Bytes Passed(int waitMs = 50) {
+        Bytes bytes = Sent(waitMs);
+        if (!bytes.empty()) {
+            Clock.Advance(std::chrono::milliseconds(4070 + 2035));
+        }
         return bytes;
     }
     void FirstReads(bool full = false) {
@@ -56,31 +59,32 @@ protected:
 TEST_F(Sections, InputRequestsCarryTheControlsValues) {
     FirstReads(true);
     Window.cmbInpRanges->setCurrentIndex(3); // the user's choice: a range change
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x06, 0x10, 0xFC, 0x03}));
     EXPECT_EQ(StatusText(), "Changing input range...");
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x06, 0x10, 0xFC, 0x03}));
 
     Window.btnGetTempInpRange->click();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xFC, 0x10, 0xFC, 0x03}));
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x10, 0xFC, 0x10, 0xFC, 0x03}));
 
     Window.beInpZero->Button()->click();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x01, 0x10, 0xFC, 0x03}));
     EXPECT_EQ(StatusText(), "Calibrating input ZS...");
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x01, 0x10, 0xFC, 0x03}));
 
     // beInpFull shows the full scale of the range last reported (5), sent with the combo's 3.
     ASSERT_EQ(Window.beInpFull->text(), "10.000");
     Window.beInpFull->Button()->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x10, 0xFD, 0x10, 0xFC}, Single(10.0f), {0x03}}));
+    EXPECT_EQ(Passed(), Cat({{0x02, 0x10, 0xFD, 0x10, 0xFC}, Single(10.0f), {0x03}}));
 
     Window.edInpMin->setText("-5");
     Window.edInpMax->setText("5.");
     Window.btnSetInputRange->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x07, 0x10, 0xFC}, Single(-5.0f), Single(5.0f), {0x03}}));
     EXPECT_EQ(StatusText(), "Setting range...");
+    EXPECT_EQ(Passed(), Cat({{0x02, 0x07, 0x10, 0xFC}, Single(-5.0f), Single(5.0f), {0x03}}));
     EXPECT_TRUE(Window.InputEventsArmed);
 
+    const QString before = StatusText();
     Window.mnuClearInCal->trigger();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x05, 0x03}));
-    EXPECT_EQ(StatusText(), "Setting range...") << "clearing shows no Busy text";
+    EXPECT_EQ(StatusText(), before) << "clearing shows no Busy text";
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x05, 0x03}));
 }
 
 TEST_F(Sections, RefusedLimitsShowTheBoxAndSendNothing) {
@@ -91,13 +95,13 @@ TEST_F(Sections, RefusedLimitsShowTheBoxAndSendNothing) {
         Window.edInpMin->setText(minimum);
         Window.edInpMax->setText(maximum);
         Window.btnSetInputRange->click();
-        EXPECT_TRUE(Sent().empty()) << minimum << " " << maximum;
+        EXPECT_TRUE(Passed().empty()) << minimum << " " << maximum;
     }
     EXPECT_EQ(Prompts.Errors, QStringList(4, limits));
     Window.edInpMin->setText("-10");
     Window.edInpMax->setText("10");
     Window.btnSetInputRange->click();
-    EXPECT_FALSE(Sent().empty()) << "the limits themselves are accepted";
+    EXPECT_FALSE(Passed().empty()) << "the limits themselves are accepted";
 }
 
 TEST_F(Sections, ATextThatIsNoNumberIsNamedAndNothingIsSent) {
@@ -106,16 +110,16 @@ TEST_F(Sections, ATextThatIsNoNumberIsNamedAndNothingIsSent) {
     Window.edInpMax->setText("5");
     Window.btnSetInputRange->click();
     EXPECT_EQ(Prompts.Errors, QStringList{"'-' is not a valid floating point value"});
-    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(Passed().empty());
     EXPECT_EQ(StatusText(), "Setting range...") << "the Busy text stays";
     EXPECT_TRUE(Window.InputEventsArmed);
 
     Window.edOutMax->setText("-");
     Window.btnOutFull->click();
-    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(Passed().empty());
     EXPECT_EQ(StatusText(), "Writing DAC FS...");
     Window.btnSetOutRange->click();
-    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(Passed().empty());
     EXPECT_EQ(Prompts.Errors.size(), 3);
 }
 
@@ -144,61 +148,62 @@ TEST_F(Sections, EmptiedLimitEditsTakeTheRangeLimitsOnExit) {
 TEST_F(Sections, OutputRequestsCarryTheControlsValues) {
     FirstReads(true);
     Window.seOutZero->setValue(4099); // each change drives the DAC, no Busy text
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x10, 0xFC, 0x10, 0xEF, 0x03}));
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x10, 0xFC, 0x10, 0xEF, 0x03}));
     Window.seOutFull->stepUp();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x49, 0xEE, 0x03})); // 61001
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x49, 0xEE, 0x03})); // 61001
 
     Window.edOutMin->setText("-50"); // the DAC writes do not check the limits
     Window.cbInvertOut->setChecked(false);
     Window.btnOutZero->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x11, 0x00, 0x10, 0xFC, 0x10, 0xEF},
-                           Single(-50.0f),
-                           Single(8.0f),
-                           {0x00, 0x03}}));
     EXPECT_EQ(StatusText(), "Writing DAC ZS...");
+    EXPECT_EQ(Passed(), Cat({{0x02, 0x11, 0x00, 0x10, 0xFC, 0x10, 0xEF},
+                             Single(-50.0f),
+                             Single(8.0f),
+                             {0x00, 0x03}}));
 
     Window.cbInvertOut->setChecked(true); // ticking sends nothing by itself
-    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(Passed().empty());
     Window.btnSetOutRange->click();
-    EXPECT_TRUE(Sent().empty()) << "-50 is below the range";
+    EXPECT_TRUE(Passed().empty()) << "-50 is below the range";
     EXPECT_EQ(Prompts.Errors.last(),
               "Invalid output range. Valid range must be between -10.000 to 10.000");
     Window.edOutMin->setText("-10.000"); // exactly the range's limits are accepted
     Window.edOutMax->setText("10.000");
+    const QString before = StatusText();
     Window.btnSetOutRange->click();
-    EXPECT_EQ(Sent(), Cat({{0x02, 0x17, 0x00}, Single(-10.0f), Single(10.0f), {0x01, 0x03}}));
-    EXPECT_EQ(StatusText(), "Writing DAC ZS...") << "programming shows no Busy text";
+    EXPECT_EQ(StatusText(), before) << "programming shows no Busy text";
+    EXPECT_EQ(Passed(), Cat({{0x02, 0x17, 0x00}, Single(-10.0f), Single(10.0f), {0x01, 0x03}}));
 
     Window.cmbOutRanges->setCurrentIndex(1);
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x16, 0x01, 0x03}));
     EXPECT_EQ(StatusText(), "Changing range...");
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x16, 0x01, 0x03}));
     Window.mnuClearOutCal->trigger();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x15, 0x03}));
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x15, 0x03}));
 }
 
 TEST_F(Sections, AnEmptiedSpinEditGoesToZeroOnExit) {
     FirstReads(true);
     Window.seOutFull->setFocus();
     Window.seOutFull->Editor()->clear();
-    EXPECT_TRUE(Sent().empty()) << "nothing while the text is empty";
+    EXPECT_TRUE(Passed().empty()) << "nothing while the text is empty";
     Window.edOutMin->setFocus();
     EXPECT_EQ(Window.seOutFull->value(), 0);
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
     Window.seOutFull->setFocus(); // emptied while it already holds 0: still drives code 0
     Window.seOutFull->Editor()->clear();
     Window.edOutMin->setFocus();
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x10, 0xEF, 0x00, 0x00, 0x00, 0x03}));
 }
 
 TEST_F(Sections, OnlyCtrlEnterCalibratesFromTheKeyboard) {
     FirstReads(true);
     QTest::keyClick(Window.beInpZero, Qt::Key_Return); // out of habit, tabbing through
     QTest::keyClick(Window.beInpFull, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(Passed().empty());
     QTest::keyClick(Window.beInpZero, Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x01, 0x05, 0x03}));
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x01, 0x05, 0x03}));
     QTest::keyClick(Window.beInpZero, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x01, 0x05, 0x03})) << "Ctrl with the keypad's Enter";
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x01, 0x05, 0x03})) << "Ctrl with the keypad's Enter";
 }
 
 TEST_F(Sections, GeneralRequests) {
@@ -208,8 +213,8 @@ TEST_F(Sections, GeneralRequests) {
     Answer({0x20, 0x00});
     EXPECT_FALSE(Window.calSwitch->On()) << "the module's answer wins";
     Window.sbMainPanels1DblClick(Window.sbMain);
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x30, 0x03}));
     EXPECT_EQ(StatusText(), "Reading version...");
+    EXPECT_EQ(Passed(), (Bytes{0x02, 0x30, 0x03}));
 }
 
 // ---- Readers ---------------------------------------------------------------------------------
@@ -286,15 +291,17 @@ TEST_F(Sections, StatusZeroAndUnknownRangesChangeOnlyTheStatusLine) {
     Window.btnGetPermInpRange->click();
     AnswerInput(4, Input(5));
     const QString before = Window.pnlPermInpRange->text();
-    for (const Bytes& body : {Bytes{0x04, 0x00, 0x02, 0x01}, Bytes{0x06}}) {
+    for (const Bytes& body : {Bytes{0x04, 0x00, 0x02, 0x01}, Bytes{0x04}}) {
         Window.btnGetPermInpRange->click();
         Answer(body);
         EXPECT_EQ(StatusText(), "Failed.");
+        Clock.Advance(std::chrono::milliseconds(2035)); // read before the next request leaves
     }
     InputRangeStatus bad = Input(255);
     Window.btnGetPermInpRange->click();
     AnswerInput(4, bad);
     EXPECT_EQ(StatusText(), "Failed.");
+    Clock.Advance(std::chrono::milliseconds(2035));
     OutputRangeStatus badOut = Output(2);
     Window.btnGetPermOutRange->click();
     AnswerOutput(20, badOut);
@@ -370,26 +377,31 @@ TEST_F(Sections, ProgrammingAnInputRangeSendsTheToolkitVersionWhateverItsStatus)
     Window.btnSetInputRange->click();
     Sent();
     Answer({0x07, 0x00});
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
+    EXPECT_EQ(StatusText(), "Failed.") << "readable before the version is written";
+    EXPECT_TRUE(Sent().empty());
+    Clock.Advance(std::chrono::milliseconds(2035));
     EXPECT_EQ(StatusText(), "Setting Toolkit version...");
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
     Answer({0x33, 0x00});
     EXPECT_EQ(StatusText(), "Error occured while performing the operation !");
     EXPECT_EQ(StatusColor(), clRed);
+    Clock.Advance(std::chrono::milliseconds(2035));
     Window.btnSetInputRange->click();
     Sent();
     AnswerInput(7, Input(5));
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
     Answer({0x33, 0x01});
     EXPECT_EQ(StatusText(), "Success.");
-    // Once per programming request: a code 7 in answer to the toolkit version, or one the
-    // module sends on its own, is shown but writes nothing.
+    // Once per programming answer: a code 7 in answer to the toolkit version, or one the
+    // module sends on its own, answers nothing and writes nothing.
     Window.btnSetInputRange->click();
     Sent();
     AnswerInput(7, Input(5));
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
-    AnswerInput(7, Input(3)); // taken as the answer to the toolkit version
+    AnswerInput(7, Input(3));
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(Window.pnlPermInpRange->text(), "\u00B12.5 V");
+    EXPECT_EQ(Window.pnlPermInpRange->text(), "\u00B110 V");
+    EXPECT_EQ(StatusText(), "Setting Toolkit version...");
 }
 
 TEST_F(Sections, VersionTextLosesTrailingControlsOnly) {

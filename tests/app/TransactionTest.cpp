@@ -103,26 +103,205 @@ TEST_F(Transactions, UnansweredShowsNoResponseThenReady) {
     EXPECT_EQ(Prompts.Beeps, 1) << "nothing more happens";
 }
 
-TEST_F(Transactions, ASuccessWindowHidesAMissingAnswer) {
+TEST_F(Transactions, EveryRequestEndsOnceAfterItsOwnTime) {
     Read();
     AnswerInput(4, GoodInput);
-    Window.calSwitchClick(Window.calSwitch); // no Busy text, never answered
-    EXPECT_EQ(Sent(), (Bytes{0x02, 0x20, 0x00, 0x03}));
-    Clock.Advance(5s);
+    // The switch, thrown while "Success." shows, is never answered: its own 73 ticks end it.
+    Window.calSwitch->SetOn(true);
+    Window.calSwitchClick(Window.calSwitch);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x20, 0x01, 0x03}));
+    Clock.Advance(440ms);
     ExpectStatus("Ready", clBlack);
+    Clock.Advance(4015ms - 440ms);
     EXPECT_EQ(Prompts.Beeps, 0);
+    Clock.Advance(55ms);
+    ExpectStatus("No response !", clRed);
+    EXPECT_EQ(Prompts.Beeps, 1);
+    EXPECT_FALSE(Window.calSwitch->On()) << "back to RUN, as the module said last";
 
-    Window.calSwitchClick(Window.calSwitch); // sent while "Ready" shows
-    Clock.Advance(5s);
-    EXPECT_EQ(StatusText(), "No response !");
+    // An error shown while a request awaits does not cut that request's time short.
+    Clock.Advance(2035ms);
+    Read();
+    Window.HandlerFailed("a handler failed");
+    Clock.Advance(4015ms);
+    EXPECT_EQ(StatusText(), "Ready");
+    Clock.Advance(55ms);
+    ExpectStatus("No response !", clRed);
+    EXPECT_EQ(Prompts.Beeps, 3);
 }
 
-TEST_F(Transactions, ALateAnswerIsStillDispatched) {
+TEST_F(Transactions, LateAnswersShowTheModulesStateButLeaveTheStatusLine) {
     Read();
-    Clock.Advance(4100ms);
-    ASSERT_EQ(StatusText(), "No response !");
+    AnswerInput(4, GoodInput); // ±10 V
+    Clock.Advance(440ms);
+    // ±5 V goes unanswered in time; ±2.5 V is chosen; then both answers come, the late first.
+    Window.cmbInpRanges->setCurrentIndex(4);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x06, 0x04, 0x03}));
+    Clock.Advance(4070ms + 2035ms);
+    Window.cmbInpRanges->setCurrentIndex(3);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x06, 0x10, 0xFC, 0x03}));
+    InputRangeStatus late = GoodInput;
+    late.RangeCode = 4;
+    InputRangeStatus real = GoodInput;
+    real.RangeCode = 3;
+    real.MinValue = -2.5f;
+    real.MaxValue = 2.5f;
+    AnswerInput(6, late);
+    AnswerInput(6, real);
+    EXPECT_EQ(Window.cmbInpRanges->currentText(), "\u00B12.5 V");
+    EXPECT_EQ(Window.sw1->accessibleName().toStdString(),
+              "SW1: 1 down, 2 up, 3 up, 4 down, 5 down, 6 down");
+    Window.btnSetInputRange->click();
+    const Bytes program = Sent();
+    ASSERT_GT(program.size(), 3u);
+    EXPECT_EQ(program[2], 0x10) << "S programs the module's range, ±2.5 V";
+
+    // A late version answer while a read awaits: shown, and the read still gets its own.
+    Clock.Advance(10s);
+    Window.RequestVersion();
+    Sent();
+    Clock.Advance(4070ms + 2035ms);
+    Read();
+    Answer({0x30, 'V', '9'});
+    EXPECT_EQ(Window.sbMain->PanelText(1), "V9");
+    EXPECT_EQ(StatusText(), "Reading range...");
     AnswerInput(4, GoodInput);
     ExpectStatus("Success.", clGreen);
+}
+
+TEST_F(Transactions, CopiesAndFramesOfAnotherCodeAnswerNothing) {
+    Read();
+    Window.btnGetPermOutRange->click(); // waits for the read
+    FrameCodec module;
+    WriteInputRangeStatus(module, 4, GoodInput);
+    const Bytes input = test::Sent(module);
+    Bytes twice = input;
+    twice.insert(twice.end(), input.begin(), input.end());
+    AnswerRaw(twice); // the module sent its answer twice, in one write
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x14, 0x03}));
+    EXPECT_EQ(StatusText(), "Reading range...") << "the copy did not answer the output read";
+    EXPECT_EQ(Window.pnlPermOutRange->text(), "N/A");
+
+    // An answer with the input's code, unknown codes, an empty and an oversized frame: none
+    // is the output read's answer; it ends in "No response !" from its own send.
+    Bytes oversized{0x02, 0x30};
+    oversized.insert(oversized.end(), 200, 0x41);
+    oversized.push_back(0x03);
+    for (const Bytes& frame :
+         {input, Bytes{0x02, 0x09, 0x03}, Bytes{0x02, 0xC8, 0x03}, Bytes{0x02, 0x03}, oversized}) {
+        AnswerRaw(frame);
+    }
+    EXPECT_EQ(StatusText(), "Reading range...");
+    EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty());
+    Clock.Advance(4070ms);
+    ExpectStatus("No response !", clRed);
+    EXPECT_EQ(Window.pnlPermOutRange->text(), "N/A");
+    EXPECT_EQ(Prompts.Beeps, 1);
+}
+
+TEST_F(Transactions, CodeSixteenIsSuccessWhateverFollows) {
+    BuildRequest(Window.Codec, {.Code = cmdSetOutputCode, .Range = 1, .DacCode = 7});
+    Window.SendRequest();
+    Sent();
+    Answer({0x10, 0x00, 0x00, 0x00});
+    ExpectStatus("Success.", clGreen);
+}
+
+TEST_F(Transactions, TheHandWinsAndRequestsKeepTheirOrder) {
+    Read();
+    AnswerInput(4, GoodInput);
+    Window.btnGetPermOutRange->click();
+    Sent();
+    OutputRangeStatus out{1, 0, 1, 3277, 62258, 0, 3, 1, -10.0f, 10.0f, 3277, 30.0f, 23.0f, 0};
+    AnswerOutput(20, out);
+    // On the line: a read. Then range 1, a read of the active range 1, and range 0.
+    Window.btnGetPermOutRange->click();
+    Window.cmbOutRanges->setCurrentIndex(1);
+    Window.btnGetTempOutRange->click();
+    Window.cmbOutRanges->setCurrentIndex(0);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x14, 0x03}));
+    AnswerOutput(20, out);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x16, 0x01, 0x03}));
+    out.RangeCode = 1;
+    AnswerOutput(22, out);
+    EXPECT_EQ(Window.cmbOutRanges->currentIndex(), 0) << "the newer choice waits: no jump back";
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x13, 0x01, 0x03}));
+    AnswerOutput(19, out);
+    EXPECT_EQ(Window.cmbOutRanges->currentIndex(), 0);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x16, 0x00, 0x03}));
+    out.RangeCode = 0;
+    AnswerOutput(22, out);
+    EXPECT_EQ(Window.cmbOutRanges->currentIndex(), 0);
+
+    // A slow wheel: ten notches while the first is on the line, from ±300 mV to ±30 mA.
+    Clock.Advance(1s);
+    Window.cmbInpRanges->setCurrentIndex(0);
+    Sent();
+    AnswerInput(6, InputRangeStatus{1, 0, 1, 0.0f, 0, 0, -300.0f, 300.0f, 30.0f, 23.0f, 0});
+    for (int notch = 1; notch <= 10; ++notch) {
+        Window.cmbInpRanges->setCurrentIndex(notch);
+        if (notch == 1) {
+            EXPECT_EQ(Sent(), (Bytes{0x02, 0x06, 0x01, 0x03}));
+        }
+    }
+    InputRangeStatus r = GoodInput;
+    r.RangeCode = 1;
+    AnswerInput(6, r);
+    EXPECT_EQ(Window.cmbInpRanges->currentIndex(), 10);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x06, 0x0A, 0x03})) << "only the last notch follows";
+    r.RangeCode = 10;
+    AnswerInput(6, r);
+    EXPECT_EQ(Window.cmbInpRanges->currentIndex(), 10);
+}
+
+TEST_F(Transactions, OneToolkitVersionPerProgrammingAnswer) {
+    Read();
+    AnswerInput(4, GoodInput);
+    const Bytes version{0x02, 0x33, 0xAB, 0x03};
+    Window.btnSetInputRange->click(); // A: answered too late
+    Sent();
+    Clock.Advance(4070ms + 2035ms);
+    Window.btnSetInputRange->click(); // B
+    Sent();
+    AnswerInput(7, GoodInput); // A's late answer, taken as B's
+    EXPECT_EQ(Sent(), version);
+    InputRangeStatus own = GoodInput;
+    own.Reading = 2.75f; // a module's reading moves between two answers; a copy's does not
+    AnswerInput(7, own); // B's own, while the version write awaits its answer
+    Answer({0x33, 0x01});
+    EXPECT_EQ(Sent(), version) << "a second write, for the second answer";
+    Answer({0x33, 0x01});
+    Answer({0x33, 0x01});      // a copy
+    AnswerInput(7, GoodInput); // and a code 7 nobody asked for
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Transactions, AnErrorStaysReadableBeforeTheNextRequestLeaves) {
+    Read();
+    Window.btnGetPermOutRange->click();
+    Answer({0x04, 0x00});
+    ExpectStatus("Failed.", clRed);
+    EXPECT_TRUE(Sent().empty());
+    Clock.Advance(1980ms);
+    EXPECT_EQ(StatusText(), "Failed.");
+    Clock.Advance(55ms);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x14, 0x03}));
+    ExpectStatus("Reading range...", clBlack);
+}
+
+TEST_F(Transactions, AHandlerThatThrowsIsSeenHeardAndLogged) {
+    Read();
+    AnswerInput(4, GoodInput);
+    Prompts.ThrowOnError = true;
+    Window.edInpMin->setText("4");
+    Window.edInpMax->setText("3");
+    testing::internal::CaptureStderr();
+    Window.btnSetInputRange->click();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("zentrix: the box could not be shown"), std::string::npos) << said;
+    ExpectStatus("the box could not be shown", clRed);
+    EXPECT_EQ(Prompts.Beeps, 1);
+    EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(Transactions, OneRequestIsOnTheLineAtATimeAndTheLastChoiceWins) {
@@ -143,6 +322,8 @@ TEST_F(Transactions, OneRequestIsOnTheLineAtATimeAndTheLastChoiceWins) {
     EXPECT_TRUE(Sent().empty());
     Clock.Advance(4070ms);
     EXPECT_EQ(Prompts.Beeps, 1) << "No response ! for the range change";
+    EXPECT_TRUE(Sent().empty()) << "not while the error is read";
+    Clock.Advance(2035ms);
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x14, 0x03}));
     ExpectStatus("Reading range...", clBlack);
     Clock.Advance(4015ms);
@@ -153,29 +334,6 @@ TEST_F(Transactions, OneRequestIsOnTheLineAtATimeAndTheLastChoiceWins) {
     Window.ComPort->SetOpen(false);
     EXPECT_EQ(Window.Requests.Waiting(), 0u);
     EXPECT_FALSE(Window.Requests.Awaiting());
-}
-
-TEST_F(Transactions, UnknownEmptyAndOversizedAnswersAreUnknown) {
-    for (const Bytes& frame : {Bytes{0x02, 0x09, 0x03}, Bytes{0x02, 0x31, 0x01, 0x03},
-                               Bytes{0x02, 0xC8, 0x03}, Bytes{0x02, 0x03}}) {
-        Read();
-        AnswerRaw(frame);
-        ExpectStatus("Unknown response.", clRed);
-    }
-    Read();
-    Bytes oversized{0x02, 0x30};
-    oversized.insert(oversized.end(), 200, 0x41);
-    oversized.push_back(0x03);
-    AnswerRaw(oversized);
-    ExpectStatus("Unknown response.", clRed);
-    EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty()) << "nothing of it was shown";
-    EXPECT_EQ(Prompts.Beeps, 5);
-}
-
-TEST_F(Transactions, CodeSixteenIsSuccessWhateverFollows) {
-    Read();
-    Answer({0x10, 0x00, 0x00, 0x00});
-    ExpectStatus("Success.", clGreen);
 }
 
 TEST_F(Transactions, OtherTriggersNeverTouchTheStatusLine) {
@@ -244,6 +402,7 @@ TEST_F(Transactions, AStuckLineRefusesTheRequestInsteadOfEndingTheProgram) {
     EXPECT_EQ(Prompts.Beeps, 1);
     EXPECT_EQ(Pty.ReadExactly(queued, 10000).size(), queued);
     EXPECT_TRUE(Pty.ReadAvailable(100).empty()) << "the refused request queued nothing";
+    Clock.Advance(2035ms);
     Read();
 }
 

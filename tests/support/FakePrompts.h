@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <stdexcept>
+
 namespace zx::test {
 
 // Counts beeps and records every box instead of showing it; confirmations get a set answer.
@@ -23,12 +25,16 @@ public:
         return ConfirmAnswer;
     }
     void Error(QWidget*, const QString& text) override {
+        if (ThrowOnError) {
+            throw std::runtime_error("the box could not be shown");
+        }
         Errors << text;
         Events << QStringLiteral("error: ") + text;
     }
 
     int Beeps = 0;
     bool ConfirmAnswer = true;
+    bool ThrowOnError = false;
     QStringList Infos;
     QStringList Confirms;
     QStringList Errors;
