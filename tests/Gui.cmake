@@ -21,6 +21,10 @@ zx_qt_test(window_test
     SOURCES app/AccessibilityTest.cpp app/LayoutTest.cpp app/EnablingTest.cpp app/TransactionTest.cpp app/SectionsTest.cpp app/EndToEndTest.cpp
     LIBS zx_window zx_sim_support)
 
+# Random sequences against the module model, offscreen only: what they prove does not depend
+# on the display server.
+zx_qt_test(timing_test SOURCES app/AnswerTimingTest.cpp LIBS zx_window zx_module_model)
+
 # The window suite on real display servers: X11 (Xvfb) and Wayland (weston with a seat), and
 # once under a dark desktop theme. On weston's headless backend, which has no seat and so gives
 # no window the keyboard, everything but the edits' exit handlers and keyboard navigation.

@@ -49,6 +49,7 @@ void StatusPanels::SetPanelText(int panel, const QString& text) {
     const QString before = label->text();
     label->setText(text);
     AnnounceText(label, before);
+    emit PanelTextSet(panel, text);
 }
 
 QColor StatusPanels::PanelTextColor(int panel) const {

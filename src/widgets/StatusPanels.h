@@ -34,6 +34,8 @@ public:
 
 signals:
     void PanelDoubleClicked(int panel);
+    // Every text set, also one equal to the text before: each is a message of its own.
+    void PanelTextSet(int panel, const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,0 +1,280 @@
+// A technician's random sequences against a module model whose answers come on time, late,
+// twice, two in one write, with another code, or never. Whatever the timing, once the line is
+// quiet the window shows the module's state, every request written had exactly one outcome on
+// the status line, and the toolkit version was written once per programming answer.
+#include "ModuleModel.h"
+#include "WindowFixture.h"
+
+#include <QToolButton>
+
+#include <deque>
+#include <random>
+
+namespace zx::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+enum class Timing { OnTime, Late, Twice, Together, OtherCode, Never };
+
+// A request the module read off the line, and the outcomes the status line showed since.
+struct Written {
+    std::uint8_t Code = 0;
+    int Outcomes = 0;
+};
+
+class AnswerTiming : public WindowFixture, public ::testing::WithParamInterface<unsigned> {
+protected:
+    void SetUp() override {
+        connect();
+        StartWithPort(false);
+        Serve(Frames(StartupQuery), Timing::OnTime);
+        Deliver(true);
+        Prompts.ConfirmAnswer = true;
+        QTest::keyClick(Window.btnGetPermInpRange, Qt::Key_F11,
+                        Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+        for (QPushButton* first : {Window.btnGetPermInpRange, Window.btnGetPermOutRange}) {
+            first->click();
+            Serve(Frames(Pty.ReadAvailable(20)), Timing::OnTime);
+            Deliver(true);
+        }
+    }
+
+    // The module's side of the status line: what a person reads there, message by message.
+    void connect() {
+        QObject::connect(
+            Window.sbMain, &StatusPanels::PanelTextSet, [this](int panel, const QString& text) {
+                static const QStringList outcomes{"Success.", "Failed.", "No response !",
+                                                  "Error occured while performing the operation !"};
+                if (panel == 2 && outcomes.contains(text) && !Log.empty()) {
+                    ++Log.back().Outcomes;
+                }
+            });
+    }
+
+    static std::vector<Bytes> Frames(const Bytes& line) {
+        std::vector<Bytes> bodies;
+        Bytes body;
+        bool in = false;
+        for (quint8 b : line) {
+            if (b == STX) {
+                in = true;
+                body.clear();
+            } else if (b == ETX && in) {
+                bodies.push_back(body);
+                in = false;
+            } else if (in) {
+                body.push_back(b);
+            }
+        }
+        return bodies;
+    }
+
+    Bytes Encoded(const sim::Answer& answer) {
+        FrameCodec codec;
+        answer.Encode(codec);
+        return test::Sent(codec);
+    }
+
+    // The module takes each request in order; how its answer travels is the fault's.
+    void Serve(const std::vector<Bytes>& bodies, std::optional<Timing> forced = std::nullopt) {
+        for (const Bytes& body : bodies) {
+            FrameCodec codec = Received(body);
+            const Request request = ReadRequest(codec);
+            Log.push_back({request.Code});
+            Timing timing = forced ? *forced : Pick();
+            // A request that changes the module is always carried out and answered, sooner or
+            // later: otherwise nothing could know the module's state. Reads may be lost.
+            if (ChangesModule(request.Code) &&
+                (timing == Timing::Never || timing == Timing::OtherCode)) {
+                timing = Timing::OnTime;
+            }
+            if (request.Code == cmdProgramInputRange) {
+                ++Programmings;
+            } else if (request.Code == cmdSetToolkitVersion) {
+                ++VersionWrites;
+            }
+            if (timing == Timing::Never) {
+                ++Owed[request.Code];
+                continue;
+            }
+            if (timing == Timing::OtherCode) {
+                ++Owed[request.Code];
+                Stream.push_back({Lie(request.Code), false});
+                continue;
+            }
+            const auto answer = Module.Handle(request, Now());
+            if (!answer) {
+                continue;
+            }
+            const Bytes frame = Encoded(*answer);
+            Bytes chunk = std::exchange(Held, {});
+            chunk.insert(chunk.end(), frame.begin(), frame.end());
+            if (timing == Timing::Twice) {
+                chunk.insert(chunk.end(), frame.begin(), frame.end());
+            }
+            if (timing == Timing::Together) {
+                Held = chunk; // goes with the next answer, in one write
+                continue;
+            }
+            Stream.push_back({chunk, timing == Timing::Late});
+        }
+    }
+
+    // A frame of a code nobody awaits, telling a state the module is not in.
+    Bytes Lie(std::uint8_t asked) {
+        for (std::uint8_t code : {3, 4, 19, 20, 33}) {
+            if (code != asked && Owed[code] == 0) {
+                FrameCodec codec;
+                if (code <= 7) {
+                    WriteInputRangeStatus(codec, code, {1, 9, 1, 1.0f, 0, 0, -1, 1, 99, 99, 1});
+                } else if (code <= 23) {
+                    WriteOutputRangeStatus(codec, code,
+                                           {1, 1, 1, 1, 2, 1, 0, 0, 0, 1, 1, 99, 99, 1});
+                } else {
+                    WriteCalMode(codec, code, Module.CalMode ? 0 : 1);
+                }
+                return test::Sent(codec);
+            }
+        }
+        return {};
+    }
+
+    Timing Pick() {
+        const int p = static_cast<int>(Random() % 100);
+        return p < 50   ? Timing::OnTime
+               : p < 62 ? Timing::Late
+               : p < 72 ? Timing::Twice
+               : p < 82 ? Timing::Together
+               : p < 91 ? Timing::OtherCode
+                        : Timing::Never;
+    }
+
+    // Answers leave in the module's order; a late one holds back those behind it.
+    void Deliver(bool lateToo) {
+        while (!Stream.empty() && (lateToo || !Stream.front().second)) {
+            Pty.Write(Stream.front().first);
+            Stream.pop_front();
+            ProcessEventsFor(6);
+        }
+    }
+
+    double Now() const { return std::chrono::duration<double>(Clock.Now()).count(); }
+
+    void Act() {
+        auto& w = Window;
+        switch (Random() % 14) {
+        case 0:
+        case 1:
+            w.cmbInpRanges->setCurrentIndex(
+                std::clamp(w.cmbInpRanges->currentIndex() + (Random() % 2 ? 1 : -1), 0, 10));
+            break;
+        case 2:
+            w.cmbOutRanges->setCurrentIndex(1 - w.cmbOutRanges->currentIndex());
+            break;
+        case 3:
+            (Random() % 2 ? w.btnGetPermInpRange : w.btnGetTempInpRange)->click();
+            break;
+        case 4:
+            (Random() % 2 ? w.btnGetPermOutRange : w.btnGetTempOutRange)->click();
+            break;
+        case 5:
+            w.btnSetInputRange->click();
+            break;
+        case 6:
+            w.btnSetOutRange->click();
+            break;
+        case 7:
+            QTest::mouseClick(w.calSwitch, Qt::LeftButton, {}, QPoint(20, 20));
+            break;
+        case 8:
+        case 9:
+            (Random() % 2 ? w.seOutZero : w.seOutFull)->stepBy(Random() % 2 ? 1 : -1);
+            break;
+        case 10:
+            (Random() % 2 ? w.beInpZero : w.beInpFull)->Button()->click();
+            break;
+        case 11:
+            (Random() % 2 ? w.btnOutZero : w.btnOutFull)->click();
+            break;
+        case 12:
+            (Random() % 2 ? w.mnuClearInCal : w.mnuClearOutCal)->trigger();
+            break;
+        case 13:
+            w.sbMainPanels1DblClick(w.sbMain);
+            break;
+        }
+    }
+
+    std::mt19937 Random{GetParam()};
+    sim::ModuleModel Module{{.FixedReading = std::nullopt, .Seed = GetParam()}};
+    std::deque<std::pair<Bytes, bool>> Stream; // chunks, and whether they come late
+    Bytes Held;
+    std::array<int, 256> Owed{};
+    std::vector<Written> Log;
+    int Programmings = 0;
+    int VersionWrites = 0;
+};
+
+TEST_P(AnswerTiming, TheWindowEndsOnTheModulesState) {
+    for (int step = 0; step < 40; ++step) {
+        Act();
+        Serve(Frames(Pty.ReadAvailable(0)));
+        Deliver(false);
+        static constexpr std::chrono::milliseconds Pauses[] = {0ms, 100ms, 500ms, 2100ms, 4100ms};
+        const auto pause = Pauses[Random() % 5];
+        Clock.Advance(pause);
+        Deliver(pause >= 4100ms);
+    }
+    // The technician stops; the module answers what is left, and the line goes quiet.
+    if (!Held.empty()) {
+        Stream.push_back({std::exchange(Held, {}), false});
+    }
+    Deliver(true);
+    for (int round = 0, quiet = 0; quiet < 3; ++round) {
+        ASSERT_LT(round, 300) << "the line never went quiet";
+        const Bytes line = Pty.ReadAvailable(10);
+        Serve(Frames(line), Timing::OnTime);
+        Deliver(true);
+        quiet = line.empty() ? quiet + 1 : 0;
+        Clock.Advance(line.empty() ? 6200ms : 0ms);
+    }
+
+    const auto& w = Window;
+    EXPECT_EQ(w.cmbInpRanges->currentIndex(), Module.ActiveInput);
+    EXPECT_EQ(w.cmbOutRanges->currentIndex(), Module.ActiveOutput);
+    EXPECT_EQ(w.calSwitch->On(), Module.CalMode);
+    EXPECT_EQ(w.pnlPermInpRange->text(), w.cmbInpRanges->itemText(Module.ProgrammedInput));
+    for (int r = 0; r < 11; ++r) {
+        EXPECT_EQ(w.lvInpCalStat->SubItem(r, 0), (Module.InputZeroCal >> r) & 1 ? "OK" : "UNCAL")
+            << "input range " << r;
+        EXPECT_EQ(w.lvInpCalStat->SubItem(r, 1), (Module.InputFullCal >> r) & 1 ? "OK" : "UNCAL")
+            << "input range " << r;
+    }
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_EQ(w.lvOutCalStat->SubItem(r, 0), (Module.OutputZeroCal >> r) & 1 ? "OK" : "UNCAL")
+            << "output range " << r;
+        EXPECT_EQ(w.lvOutCalStat->SubItem(r, 1), (Module.OutputFullCal >> r) & 1 ? "OK" : "UNCAL")
+            << "output range " << r;
+    }
+    // A late answer may end the newer request of its code before the module has even read
+    // it, so outcomes are counted over the whole run: every request one, but the CAL/RUN
+    // answers, which show none.
+    int outcomes = 0;
+    int silentAtBest = 0;
+    for (const Written& request : Log) {
+        outcomes += request.Outcomes;
+        silentAtBest += request.Code == cmdSetCalMode || request.Code == cmdQueryCalMode;
+    }
+    EXPECT_LE(outcomes, static_cast<int>(Log.size()));
+    EXPECT_GE(outcomes, static_cast<int>(Log.size()) - silentAtBest);
+    EXPECT_EQ(VersionWrites, Programmings);
+}
+
+// Each seed a sequence of 40 steps. Among these, 1 and 5 caught answers paired whatever their
+// code, 9 and 12 older answers that set the technician's list back, and most of them a
+// replacement that overtook other waiting requests.
+INSTANTIATE_TEST_SUITE_P(Seeds, AnswerTiming, ::testing::Range(1u, 17u));
+
+} // namespace
+} // namespace zx::test
