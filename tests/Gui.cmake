@@ -48,9 +48,14 @@ add_test(NAME ScreenReaderHearsTheStatusLine COMMAND ${PROJECT_SOURCE_DIR}/scrip
 # Real wheel and key events, faster than a module that takes 300 ms per answer.
 add_test(NAME FastHandsLeaveTheModuleOnTheLastChoice
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/atspi-check tests/atspi/fast_hands.py --delay 300)
+# Answers late, twice and never, against real input events.
+add_test(NAME LateDoubledAndMissingAnswersLeaveTheWindowTruthful
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/atspi-check tests/atspi/answer_timing.py
+                 --late 6 --late-ms 6000 --twice 4 --silent 32 --delay 200)
 # --help, --version and a missing display before any window; signals with a port open.
 add_test(NAME TheToolEndsCleanly COMMAND ${PROJECT_SOURCE_DIR}/scripts/ends-check)
 set_tests_properties(ScreenReaderHearsTheStatusLine FastHandsLeaveTheModuleOnTheLastChoice
+                     LateDoubledAndMissingAnswersLeaveTheWindowTruthful
                      TheToolEndsCleanly PROPERTIES ENVIRONMENT "ZX_BUILD_DIR=${PROJECT_BINARY_DIR}")
 
 # Field faults that take real time: a minute of babble, a pulled adapter.

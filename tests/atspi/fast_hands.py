@@ -1,6 +1,6 @@
 """Fast hands on a slow module: with the module taking a few hundred milliseconds per answer,
-three notches of the mouse wheel over the input range list, four quick Up presses there, the
-wheel turned to and fro over the output range list and a held arrow on a DAC code edit must leave
+three notches of the mouse wheel over the input range list, four quick Up presses there, ten
+slow notches from its first range to its last, the wheel turned to and fro over the output range list and a held arrow on a DAC code edit must leave
 the module on the last choice and the window showing it; S then makes that range permanent. Real X input events; the module's frame
 trace says what reached it. Run by scripts/atspi-check with a --delay for the module.
 """
@@ -9,62 +9,8 @@ import sys
 
 import pyatspi
 
-from tree import choose_port, click, find, find_all, focus, tool_window, wait_until, xdotool
-
-STX, ETX, DLE = 0x02, 0x03, 0x10
-
-
-def requests(name):
-    """The bodies of the requests of that name the module received, unescaped, in order."""
-    bodies = []
-    with open(os.environ["ZX_SIM_TRACE"]) as trace:
-        for line in trace:
-            fields = line.split("] ", 1)[-1].split()
-            if len(fields) < 2 or fields[0] != "rx" or fields[-1] != name:
-                continue
-            raw = [int(f, 16) for f in fields[1:-1]]
-            body, escaped = [], False
-            for b in raw[1:-1]:
-                if escaped:
-                    body.append(0xFF - b)
-                    escaped = False
-                elif b == DLE:
-                    escaped = True
-                else:
-                    body.append(b)
-            bodies.append(body)
-    return bodies
-
-
-def quiet(seconds=1.5):
-    """Waits until the trace has not grown for a while: every answer is in."""
-    path = os.environ["ZX_SIM_TRACE"]
-    last = [os.path.getsize(path), 0]
-
-    def settled():
-        size = os.path.getsize(path)
-        if size != last[0]:
-            last[:] = [size, 0]
-        else:
-            last[1] += 1
-        return last[1] * 0.05 >= seconds
-    return wait_until(settled, 30)
-
-
-def index_of(combo):
-    items = combo.getChildAtIndex(0)
-    names = [items.getChildAtIndex(i).name for i in range(items.childCount)]
-    return names.index(combo.name), len(names)
-
-
-def button(window, hint):
-    return find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON
-                and n.description.startswith(hint))
-
-
-def enabled(node):
-    return node.getState().contains(pyatspi.STATE_ENABLED)
-
+from tree import (button, choose_port, click, enabled, find_all, focus, index_of, quiet, requests,
+                  tool_window, wait_until, xdotool)
 
 def main():
     if tool_window("Select COM Port") is None:
@@ -112,6 +58,18 @@ def main():
     reached = requests("cmdSelectInputRange")
     check(shown == start - 4, "the input list moved four ranges up (%d to %d)" % (start, shown))
     check(reached[-1][1] == shown, "the module ended on the range shown (%s)" % reached[-1])
+
+    # A slow wheel: from the first range, ten notches 100 ms apart, each faster than the module
+    # answers. The answer to an older notch must not set the list back under the next one.
+    xdotool("key", "Home")
+    quiet()
+    check(index_of(inputs)[0] == 0, "Home chose the first input range")
+    xdotool("mousemove", e.x + 60, e.y + 10, "click", "--repeat", 10, "--delay", 100, 5)
+    quiet()
+    shown, count = index_of(inputs)
+    reached = requests("cmdSelectInputRange")
+    check(shown == count - 1, "ten notches reached the last input range (%d)" % shown)
+    check(reached[-1][1] == shown, "the module ended on it (%s)" % [r[1] for r in reached])
 
     # Output: the wheel down, up and down again within 50 ms.
     click(button(window, "Press button to read programmed output range"))

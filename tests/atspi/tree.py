@@ -1,4 +1,5 @@
 """Finding things in the tool's accessibility tree, and real input for them."""
+import os
 import subprocess
 import time
 
@@ -72,3 +73,60 @@ def focus(node, then=()):
         time.sleep(0.3)
         xdotool("key", *then)
     return wait_until(lambda: node.getState().contains(pyatspi.STATE_FOCUSED), 5)
+
+
+# The virtual module's frame trace, and the window's controls as the checks meet them.
+
+STX, ETX, DLE = 0x02, 0x03, 0x10
+
+
+def requests(name):
+    """The bodies of the requests of that name the module received, unescaped, in order."""
+    bodies = []
+    with open(os.environ["ZX_SIM_TRACE"]) as trace:
+        for line in trace:
+            fields = line.split("] ", 1)[-1].split()
+            if len(fields) < 2 or fields[0] != "rx" or fields[-1] != name:
+                continue
+            raw = [int(f, 16) for f in fields[1:-1]]
+            body, escaped = [], False
+            for b in raw[1:-1]:
+                if escaped:
+                    body.append(0xFF - b)
+                    escaped = False
+                elif b == DLE:
+                    escaped = True
+                else:
+                    body.append(b)
+            bodies.append(body)
+    return bodies
+
+
+def quiet(seconds=1.5):
+    """Waits until the trace has not grown for a while: every answer is in."""
+    path = os.environ["ZX_SIM_TRACE"]
+    last = [os.path.getsize(path), 0]
+
+    def settled():
+        size = os.path.getsize(path)
+        if size != last[0]:
+            last[:] = [size, 0]
+        else:
+            last[1] += 1
+        return last[1] * 0.05 >= seconds
+    return wait_until(settled, 30)
+
+
+def index_of(combo):
+    items = combo.getChildAtIndex(0)
+    names = [items.getChildAtIndex(i).name for i in range(items.childCount)]
+    return names.index(combo.name), len(names)
+
+
+def button(window, hint):
+    return find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON
+                and n.description.startswith(hint))
+
+
+def enabled(node):
+    return node.getState().contains(pyatspi.STATE_ENABLED)
