@@ -87,20 +87,39 @@ bool Latency() {
     module.PutRaw(zx::ETX);
     const std::vector<quint8> frame(module.TxBuffer.begin(),
                                     module.TxBuffer.begin() + module.TxLength);
-    tool.Window.DataPacket->SetEnabled(true); // as after a request of the tool
-
     constexpr int Exchanges = 1000;
     std::vector<double> latencies;
     std::atomic<bool> done{false};
-    // The far end runs beside the tool's event loop: it writes the answer's last byte, then
-    // waits for the first byte of the request the answer causes.
+    // The far end runs beside the tool's event loop. Each round the tool writes a programming
+    // request; the far end reads it, writes the answer's last byte, waits for the first byte
+    // of the toolkit version the answer causes, and acknowledges that so the line is free.
     std::thread far([&] {
         const int fd = tool.Pty.Master();
         std::uint8_t buffer[256];
+        const auto drain = [&] {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 2000) <= 0) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            while (read(fd, buffer, sizeof buffer) > 0) {
+            }
+            return true;
+        };
         for (int i = 0; i < Exchanges + 20; ++i) {
-            // Each answer 7 follows a programming request of the tool's own.
             QMetaObject::invokeMethod(
-                &tool.Window, [&] { tool.Window.btnSetInputRange->click(); }, Qt::QueuedConnection);
+                &tool.Window,
+                [&] {
+                    zx::BuildRequest(tool.Window.Codec, {.Code = zx::cmdProgramInputRange,
+                                                         .Range = 5,
+                                                         .Minimum = -10,
+                                                         .Maximum = 10});
+                    tool.Window.SendRequest();
+                },
+                Qt::QueuedConnection);
+            if (!drain()) {
+                break;
+            }
             tool.Pty.Write(frame);
             const auto sent = Clock::now();
             pollfd p{fd, POLLIN, 0};
@@ -108,12 +127,15 @@ bool Latency() {
                 break;
             }
             const auto first = Clock::now();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            while (read(fd, buffer, sizeof buffer) > 0) {
+            if (!drain()) {
+                break;
             }
+            tool.Pty.Write({0x02, 0x33, 0x01, 0x03});
             if (i >= 20) { // the first exchanges warm caches up
                 latencies.push_back(Ms(first - sent).count());
             }
+            // The acknowledgement is handled before the next programming request is made.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         done = true;
     });
