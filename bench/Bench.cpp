@@ -59,7 +59,7 @@ void RunFor(int ms) {
 
 // The window on a pseudo-terminal with the production clock, opened without its dialog.
 struct Tool {
-    Tool() : Window(Clock, zx::PortNamespace(Pty.LinkFolder()), Prompts) {
+    Tool() : Window(Clock, zx::PortNamespace(Pty.LinkFolder(), Pty.LockFolder()), Prompts) {
         Window.RunStartup([this] {
             Window.OpenPort(1);
             return true;
@@ -159,7 +159,7 @@ bool Latency() {
 bool Triggers() {
     zx::test::PtyPair pty;
     zx::SystemDriverClock clock;
-    zx::ComPort port(clock, zx::PortNamespace(pty.LinkFolder()));
+    zx::ComPort port(clock, zx::PortNamespace(pty.LinkFolder(), pty.LockFolder()));
     port.SetComNumber(1);
     port.SetOpen(true);
     bool met = true;

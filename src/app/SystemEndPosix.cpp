@@ -46,7 +46,9 @@ void OnSystemEnd(QObject* context, std::function<void()> end) {
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call that blocks (whatever it waits for) returns with EINTR, so the
+    // event loop gets to the pipe and the program ends.
+    action.sa_flags = 0;
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
         sigaction(number, &action, nullptr);
     }

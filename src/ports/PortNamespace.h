@@ -15,6 +15,10 @@ std::filesystem::path UserHome();
 // ~/.zentrix/ports of the user running the program; empty without a home.
 std::filesystem::path UserLinkFolder();
 
+// Where terminal programs keep their line locks: /run/lock, else /var/lock; empty where the
+// system has neither (and on Windows, where the system itself keeps a line to one opener).
+std::filesystem::path SystemLockFolder();
+
 // Why a link folder cannot be trusted with port links.
 struct FolderProblem {
     std::filesystem::path Folder; // the folder that fails
@@ -37,10 +41,13 @@ class PortNamespace {
 public:
     static constexpr int HighestComNumber = 50;
 
-    explicit PortNamespace(std::filesystem::path linkFolder);
+    explicit PortNamespace(std::filesystem::path linkFolder,
+                           std::filesystem::path lockFolder = SystemLockFolder());
     static PortNamespace ForCurrentUser() { return PortNamespace(UserLinkFolder()); }
 
     const std::filesystem::path& LinkFolder() const { return LinkFolder_; }
+    // The folder of the lines' lock files (tests give a private one).
+    const std::filesystem::path& LockFolder() const { return LockFolder_; }
     // The folder exists and passes the trust check.
     bool LinkFolderTrusted() const;
     // Why the existing link folder is refused; nullopt when it is trusted or absent.
@@ -56,6 +63,7 @@ public:
 
 private:
     std::filesystem::path LinkFolder_;
+    std::filesystem::path LockFolder_;
 };
 
 // Whether a device node can be a COM port: a character device that is a terminal line, not one

@@ -161,7 +161,18 @@ std::optional<FolderProblem> LinkFolderProblem(const fs::path& folder) {
     return std::nullopt;
 }
 
-PortNamespace::PortNamespace(fs::path linkFolder) : LinkFolder_(std::move(linkFolder)) {}
+fs::path SystemLockFolder() {
+    for (const char* folder : {"/run/lock", "/var/lock"}) {
+        struct stat st = {};
+        if (stat(folder, &st) == 0 && S_ISDIR(st.st_mode)) {
+            return folder;
+        }
+    }
+    return {};
+}
+
+PortNamespace::PortNamespace(fs::path linkFolder, fs::path lockFolder)
+    : LinkFolder_(std::move(linkFolder)), LockFolder_(std::move(lockFolder)) {}
 
 std::optional<FolderProblem> PortNamespace::TrustProblem() const {
     struct stat st = {};

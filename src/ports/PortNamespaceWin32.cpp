@@ -27,7 +27,12 @@ std::optional<FolderProblem> LinkFolderProblem(const fs::path&) {
     return std::nullopt;
 }
 
-PortNamespace::PortNamespace(fs::path linkFolder) : LinkFolder_(std::move(linkFolder)) {}
+fs::path SystemLockFolder() {
+    return {};
+}
+
+PortNamespace::PortNamespace(fs::path linkFolder, fs::path lockFolder)
+    : LinkFolder_(std::move(linkFolder)), LockFolder_(std::move(lockFolder)) {}
 
 std::optional<FolderProblem> PortNamespace::TrustProblem() const {
     return std::nullopt;

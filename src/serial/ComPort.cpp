@@ -42,7 +42,7 @@ void ComPort::OpenDevice() {
         FailOpen({}, "no device belongs to this number");
     }
     try {
-        Line_.Open(named, Baud);
+        Line_.Open(named, Baud, Ports_.LockFolder().string());
     } catch (const SerialLineRefusal& e) {
         FailOpen(e.Device, e.what());
     }

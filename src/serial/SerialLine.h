@@ -31,8 +31,9 @@ public:
     explicit SerialLine(QObject* parent = nullptr);
     ~SerialLine() override;
 
-    // Opens the device the name leads to; SerialLineRefusal when it cannot be had.
-    void Open(const std::string& name, std::int32_t baud);
+    // Opens the device the name leads to, with its lock file in the lock folder where the
+    // system keeps one; SerialLineRefusal when it cannot be had.
+    void Open(const std::string& name, std::int32_t baud, const std::string& lockFolder);
     // Gives the line its earlier settings back, releases the locks and closes; never fails.
     void Close();
     bool IsOpen() const;

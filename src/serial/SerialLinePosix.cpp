@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zx {
@@ -155,7 +157,8 @@ const std::string& SerialLine::Device() const {
     return D_->Device;
 }
 
-void SerialLine::Open(const std::string& name, std::int32_t baud) {
+void SerialLine::Open(const std::string& name, std::int32_t baud,
+                      const std::string& lockFolder) {
     Close();
     // Open the device itself, not a link to it, so that the lock file and the exclusive lock
     // are the same whichever name another program uses.
@@ -177,7 +180,7 @@ void SerialLine::Open(const std::string& name, std::int32_t baud) {
     // raises its modem lines, which may reset what hangs on it.
     Impl& d = *D_;
     try {
-        d.Lock.Acquire(path);
+        d.Lock.Acquire(path, lockFolder);
     } catch (const UucpLockRefusal& e) {
         throw SerialLineRefusal(path, e.what());
     }
@@ -200,14 +203,21 @@ void SerialLine::Open(const std::string& name, std::int32_t baud) {
         }
     }
     // TIOCEXCL keeps other openers out, except root; flock stops the programs that use it,
-    // root's too.
-    if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool busy = errno == EWOULDBLOCK || errno == EBUSY;
+    // root's too. A line found exclusive (root may open another program's) is left so.
+    int wasExclusive = 0;
+    ioctl(fd, TIOCGEXCL, &wasExclusive);
+    const bool exclusive = ioctl(fd, TIOCEXCL) == 0;
+    if (!exclusive || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (exclusive && wasExclusive == 0) {
+            ioctl(fd, TIOCNXCL);
+        }
         close(fd);
         d.Lock.Release();
+        const bool busy = error == EWOULDBLOCK || error == EBUSY;
         throw SerialLineRefusal(path, busy ? "the port is in use by another program"
                                            : std::string("cannot take the port for itself: ") +
-                                                 std::strerror(errno));
+                                                 std::strerror(error));
     }
     termios settings{};
     d.HaveSaved = tcgetattr(fd, &d.Saved) == 0;
@@ -253,7 +263,18 @@ void SerialLine::Close() {
     }
     d.Reader = d.Writer = nullptr;
     if (d.HaveSaved && !d.Lost) {
-        tcsetattr(d.Fd, TCSANOW, &d.Saved);
+        // The last bytes leave at the speed they were written in before the settings change;
+        // a line that takes nothing (no far end reading) is not waited for longer than its
+        // bytes could need.
+        int queued = 0;
+        ioctl(d.Fd, TIOCOUTQ, &queued);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(100) +
+                           std::chrono::microseconds(1100) * std::max(queued, 0);
+        while (ioctl(d.Fd, TIOCOUTQ, &queued) == 0 && queued > 0 &&
+               std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        tcsetattr(d.Fd, queued > 0 ? TCSANOW : TCSADRAIN, &d.Saved);
     }
     ioctl(d.Fd, TIOCNXCL);
     close(d.Fd);

@@ -165,7 +165,7 @@ const std::string& SerialLine::Device() const {
     return D_->Device;
 }
 
-void SerialLine::Open(const std::string& name, std::int32_t baud) {
+void SerialLine::Open(const std::string& name, std::int32_t baud, const std::string&) {
     Close();
     Impl& d = *D_;
     const HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

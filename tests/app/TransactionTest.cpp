@@ -450,7 +450,7 @@ TEST_F(Transactions, ALostDeviceLeavesNoComPortUntilThePortIsChosenAgain) {
 
 TEST_F(Transactions, ClosingTheWindowReleasesThePortAtOnce) {
     Window.close();
-    ComPort other(Clock, PortNamespace(Pty.LinkFolder()));
+    ComPort other(Clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder()));
     other.SetComNumber(1);
     EXPECT_NO_THROW(other.SetOpen(true));
 }

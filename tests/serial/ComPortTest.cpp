@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
+#include <thread>
 #include <tuple>
 
 #include <fcntl.h>
@@ -47,7 +49,7 @@ protected:
                 message = "setuid failed";
             } else {
                 FakeClock clock;
-                ComPort port(clock, PortNamespace(Pty.LinkFolder()));
+                ComPort port(clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder()));
                 port.SetComNumber(1);
                 try {
                     port.SetOpen(true);
@@ -70,7 +72,29 @@ protected:
     }
 };
 
-TEST_F(ComPortOnPty, ProgramsTheLineForTheModule) {
+TEST_F(ComPortOnPty, ProgramsTheLineForTheModuleAndGivesItBackAsFound) {
+    // Settings of the program before: 4800 baud, a cooked line that echoes.
+    const int slave = open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
+    cfsetspeed(&before, B4800);
+    before.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(tcsetattr(slave, TCSANOW, &before), 0);
+    OpenPort();
+    ASSERT_TRUE(Port.Open());
+    int exclusive = 0;
+    EXPECT_EQ(ioctl(slave, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "TIOCEXCL is set while open";
+    Port.SetOpen(false);
+    termios after{};
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_EQ(cfgetospeed(&after), B4800);
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_EQ(ioctl(slave, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0) << "and cleared at close";
+    close(slave);
+
     OpenPort();
     ASSERT_TRUE(Port.Open());
     termios t{};
@@ -125,7 +149,7 @@ TEST_F(ComPortOnPty, WriteBlockQueuesAndRefusesWhatDoesNotFit) {
 TEST_F(ComPortOnPty, IsExclusiveBothWays) {
     OpenPort();
     FakeClock otherClock;
-    ComPort other(otherClock, PortNamespace(Pty.LinkFolder()));
+    ComPort other(otherClock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder()));
     other.SetComNumber(1);
     try {
         other.SetOpen(true);
@@ -137,19 +161,23 @@ TEST_F(ComPortOnPty, IsExclusiveBothWays) {
     EXPECT_FALSE(other.Open());
     Port.SetOpen(false);
 
-    // Another program holding the device.
+    // Another program holding the device: refused, and its line is left as it had it, not
+    // exclusive.
     const int held = open(Pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     EXPECT_THROW(OpenPort(), ComPortError);
     EXPECT_FALSE(Port.Open());
+    int exclusive = -1;
+    EXPECT_EQ(ioctl(held, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
     close(held);
     EXPECT_NO_THROW(OpenPort());
     Port.SetOpen(false);
 }
 
 TEST_F(ComPortOnPty, HonoursLiveLockFilesAndTakesOverStaleOnes) {
-    const std::string lock = UucpLock::FileFor(Pty.SlavePath());
+    const std::string lock = UucpLock::FileFor(Pty.SlavePath(), Pty.LockFolder().string());
     const auto plant = [&](const std::string& content) {
         std::ofstream(lock, std::ios::binary | std::ios::trunc) << content;
     };
@@ -188,17 +216,70 @@ TEST_F(ComPortOnPty, HonoursLiveLockFilesAndTakesOverStaleOnes) {
         }
         EXPECT_EQ(content(), held) << form << ": the other program's lock was touched";
     }
+    // A lock made a moment ago by another program, its PID written a little later.
+    std::filesystem::remove(lock);
+    plant("");
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        std::ofstream(lock, std::ios::binary | std::ios::app) << plain;
+    });
+    EXPECT_THROW(OpenPort(), ComPortError) << "an empty lock is given time to be written";
+    writer.join();
+    EXPECT_EQ(content(), plain);
+
+    // Ours while open; rewritten by another program meanwhile, it is not ours to remove.
+    std::filesystem::remove(lock);
+    ASSERT_NO_THROW(OpenPort());
+    plant(plain);
+    Port.SetOpen(false);
+    EXPECT_EQ(content(), plain);
     kill(live, SIGKILL);
     waitpid(live, nullptr, 0);
 
-    // Its process has ended: the lock is taken over, and removed again at close.
-    std::snprintf(plain, sizeof plain, "%10d\n", dead);
-    plant(plain);
-    ASSERT_NO_THROW(OpenPort());
-    std::snprintf(plain, sizeof plain, "%10d\n", getpid());
-    EXPECT_EQ(content(), plain);
-    Port.SetOpen(false);
-    EXPECT_FALSE(std::filesystem::exists(lock));
+    // Its process has ended, or is a zombie nobody reaped: the lock is taken over, and removed
+    // again at close. A private name planted where a guessable one would go changes nothing.
+    const pid_t zombie = fork();
+    if (zombie == 0) {
+        _exit(0);
+    }
+    while (UucpLock::Alive(zombie) && kill(zombie, 0) == 0) {
+        std::ifstream stat("/proc/" + std::to_string(zombie) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        if (line.find(") Z") != std::string::npos) {
+            break;
+        }
+    }
+    for (const pid_t ended : {dead, zombie}) {
+        std::snprintf(plain, sizeof plain, "%10d\n", ended);
+        plant(plain);
+        std::ofstream(lock + ".zx" + std::to_string(getpid())) << "planted";
+        ASSERT_NO_THROW(OpenPort()) << "PID " << ended;
+        char ours[16];
+        std::snprintf(ours, sizeof ours, "%10d\n", getpid());
+        EXPECT_EQ(content(), ours);
+        Port.SetOpen(false);
+        EXPECT_FALSE(std::filesystem::exists(lock));
+    }
+    waitpid(zombie, nullptr, 0);
+
+    // Things that are no lock file: refused at once, never opened, never removed.
+    alarm(20); // a blocking open would hang the suite: the alarm ends it instead
+    ASSERT_EQ(mkfifo(lock.c_str(), 0666), 0);
+    try {
+        OpenPort();
+        ADD_FAILURE() << "opened past a FIFO";
+    } catch (const ComPortError& e) {
+        EXPECT_NE(std::string(e.what()).find("its lock " + lock + " is a FIFO of the user root"),
+                  std::string::npos)
+            << e.what();
+    }
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink(Pty.SlavePath(), lock);
+    EXPECT_THROW(OpenPort(), ComPortError);
+    EXPECT_TRUE(std::filesystem::is_symlink(lock));
+    std::filesystem::remove(lock);
+    alarm(0);
 
     // Another user's stale lock, which this user may not remove: said with its remedy.
     if (geteuid() == 0) {
@@ -212,6 +293,99 @@ TEST_F(ComPortOnPty, HonoursLiveLockFilesAndTakesOverStaleOnes) {
         EXPECT_NE(said.find("sudo rm -- " + lock), std::string::npos) << said;
         EXPECT_EQ(said.find("in use by another program"), std::string::npos) << said;
         std::filesystem::remove(lock);
+        // A lock this user cannot read is no stale lock: who owns it is said, no removal.
+        plant(plain);
+        ::chmod(lock.c_str(), 0600);
+        const std::string unreadable = OpenAsNobody(0, 0666);
+        EXPECT_NE(unreadable.find("its lock file " + lock +
+                                  " cannot be read (it belongs to root, mode 0600)"),
+                  std::string::npos)
+            << unreadable;
+        EXPECT_EQ(unreadable.find("rm "), std::string::npos) << unreadable;
+        EXPECT_TRUE(std::filesystem::exists(lock));
+        std::filesystem::remove(lock);
+        // A lock folder this user may not write: the port opens without a lock file.
+        ::chmod(Pty.LockFolder().c_str(), 0755);
+        EXPECT_EQ(OpenAsNobody(0, 0666), "opened");
+        EXPECT_FALSE(std::filesystem::exists(lock));
+    }
+}
+
+// Copies of the tool taking over one stale lock at once: exactly one holds the lock, and its
+// file names it.
+TEST_F(ComPortOnPty, OneTakerWinsAStaleLock) {
+    const std::string folder = Pty.LockFolder().string();
+    const std::string lock = UucpLock::FileFor(Pty.SlavePath(), folder);
+    const pid_t dead = fork();
+    if (dead == 0) {
+        _exit(0);
+    }
+    waitpid(dead, nullptr, 0);
+    // A copy in the middle of taking it over holds the stale file: the others stand back.
+    std::ofstream(lock) << std::setw(10) << dead << "\n";
+    const int midway = open(lock.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(midway, LOCK_EX), 0);
+    UucpLock other;
+    EXPECT_THROW(other.Acquire(Pty.SlavePath(), folder), UucpLockRefusal);
+    close(midway);
+    EXPECT_TRUE(std::filesystem::exists(lock));
+    for (const auto& [takers, rounds] : {std::pair{2, 150}, {8, 40}}) {
+        for (int round = 0; round < rounds; ++round) {
+            std::ofstream(lock) << std::setw(10) << dead << "\n";
+            int results[2];
+            int go[2];
+            int hold[2];
+            ASSERT_EQ(pipe(results), 0);
+            ASSERT_EQ(pipe(go), 0);
+            ASSERT_EQ(pipe(hold), 0);
+            std::vector<pid_t> children;
+            for (int t = 0; t < takers; ++t) {
+                const pid_t child = fork();
+                if (child == 0) {
+                    close(go[1]);
+                    close(hold[1]);
+                    char start = 0;
+                    (void)!read(go[0], &start, 1); // all start together
+                    UucpLock taken;
+                    char won = '0';
+                    try {
+                        taken.Acquire(Pty.SlavePath(), folder);
+                        won = '1';
+                    } catch (const UucpLockRefusal&) {
+                    }
+                    (void)!write(results[1], &won, 1);
+                    (void)!read(hold[0], &start, 1); // hold it until all have tried
+                    _exit(0);
+                }
+                children.push_back(child);
+            }
+            close(go[0]);
+            close(hold[0]);
+            close(results[1]);
+            const std::string starts(static_cast<std::size_t>(takers), 's');
+            (void)!write(go[1], starts.data(), starts.size());
+            int winners = 0;
+            for (int t = 0; t < takers; ++t) {
+                char won = 0;
+                ASSERT_EQ(read(results[0], &won, 1), 1);
+                winners += won == '1';
+            }
+            std::ifstream in(lock);
+            long named = 0;
+            in >> named;
+            EXPECT_EQ(winners, 1) << takers << " takers, round " << round;
+            EXPECT_TRUE(std::find(children.begin(), children.end(), named) != children.end())
+                << "the lock names a taker, not " << named;
+            close(go[1]);
+            close(hold[1]); // the holders end
+            close(results[0]);
+            for (const pid_t child : children) {
+                waitpid(child, nullptr, 0);
+            }
+            if (HasFailure()) {
+                return;
+            }
+        }
     }
 }
 

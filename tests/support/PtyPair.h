@@ -13,6 +13,16 @@
 
 namespace zx::test {
 
+// A folder "lock" of mode 1777 under the given one, made when missing: the tests' stand-in for
+// the system's lock folder, which no test touches.
+inline std::filesystem::path PrivateLockFolder(const std::filesystem::path& under) {
+    const auto folder = under / "lock";
+    if (std::filesystem::create_directory(folder)) {
+        std::filesystem::permissions(folder, std::filesystem::perms(01777));
+    }
+    return folder;
+}
+
 // A pseudo-terminal pair owned by a test: the code under test opens the slave through a link
 // "comN" in a private link folder, the test plays the far end on the master.
 class PtyPair {
@@ -23,6 +33,8 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     const std::filesystem::path& LinkFolder() const { return Folder_; }
+    // A private lock folder, open to all as the system's is (mode 1777).
+    std::filesystem::path LockFolder() const { return PrivateLockFolder(Folder_); }
     const std::string& SlavePath() const { return SlavePath_; }
     int Master() const { return Master_; }
 

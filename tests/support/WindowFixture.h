@@ -56,7 +56,7 @@ inline void ShowActive(QWidget& window) {
 // The main window with a pseudo-terminal as COM1, under a clock the test moves.
 class WindowFixture : public ::testing::Test {
 protected:
-    WindowFixture() : Window(Clock, PortNamespace(Pty.LinkFolder()), Prompts) {}
+    WindowFixture() : Window(Clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder()), Prompts) {}
 
     // Start-up with COM1 chosen in the dialog; drains the CAL/RUN query from the line and,
     // unless told not to, answers it as a module in RUN: until then every request waits.

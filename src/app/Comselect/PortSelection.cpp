@@ -48,7 +48,9 @@ bool TfrmMain::SelectPort() {
     try {
         OpenPort(static_cast<quint16>(portNumber));
     } catch (const ComPortError& e) {
-        // The port stays closed; the technician learns which port failed and why.
+        // The port stays closed; the technician learns which port failed and why (and so does
+        // a log of standard error).
+        std::fprintf(stderr, "zentrix: %s\n", e.what());
         Prompts_.Error(this, QString::fromStdString(e.what()));
         return false;
     }
