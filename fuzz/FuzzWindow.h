@@ -24,7 +24,8 @@ struct FuzzWindow {
         PrepareHouseLook();
         App = std::make_unique<QApplication>(argc, argv);
         ApplyHouseLook();
-        Window = std::make_unique<TfrmMain>(Clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder()), Prompts);
+        Window = std::make_unique<TfrmMain>(
+            Clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder()), Prompts);
         Window->RunStartup([this] {
             Window->OpenPort(1);
             return true;

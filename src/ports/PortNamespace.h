@@ -42,12 +42,15 @@ public:
     static constexpr int HighestComNumber = 50;
 
     explicit PortNamespace(std::filesystem::path linkFolder,
-                           std::filesystem::path lockFolder = SystemLockFolder());
+                           std::filesystem::path lockFolder = SystemLockFolder(),
+                           std::filesystem::path sysfsRoot = "/sys");
     static PortNamespace ForCurrentUser() { return PortNamespace(UserLinkFolder()); }
 
     const std::filesystem::path& LinkFolder() const { return LinkFolder_; }
     // The folder of the lines' lock files (tests give a private one).
     const std::filesystem::path& LockFolder() const { return LockFolder_; }
+    // Where the kernel's device tree is read from (tests give a folder of their own).
+    const std::filesystem::path& SysfsRoot() const { return SysfsRoot_; }
     // The folder exists and passes the trust check.
     bool LinkFolderTrusted() const;
     // Why the existing link folder is refused; nullopt when it is trusted or absent.
@@ -64,6 +67,7 @@ public:
 private:
     std::filesystem::path LinkFolder_;
     std::filesystem::path LockFolder_;
+    std::filesystem::path SysfsRoot_;
 };
 
 // Whether a device node can be a COM port: a character device that is a terminal line, not one

@@ -26,8 +26,9 @@ constexpr unsigned FirstUartMinor = 64;
 constexpr unsigned FirstPtyMajor = 136;
 constexpr unsigned LastPtyMajor = 143;
 
-std::string SysfsOf(dev_t device) {
-    return "/sys/dev/char/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+std::string SysfsOf(dev_t device, const std::string& root = "/sys") {
+    return root + "/dev/char/" + std::to_string(major(device)) + ":" +
+           std::to_string(minor(device));
 }
 
 bool Older(const struct timespec& a, const struct timespec& b) {
@@ -171,8 +172,9 @@ fs::path SystemLockFolder() {
     return {};
 }
 
-PortNamespace::PortNamespace(fs::path linkFolder, fs::path lockFolder)
-    : LinkFolder_(std::move(linkFolder)), LockFolder_(std::move(lockFolder)) {}
+PortNamespace::PortNamespace(fs::path linkFolder, fs::path lockFolder, fs::path sysfsRoot)
+    : LinkFolder_(std::move(linkFolder)), LockFolder_(std::move(lockFolder)),
+      SysfsRoot_(std::move(sysfsRoot)) {}
 
 std::optional<FolderProblem> PortNamespace::TrustProblem() const {
     struct stat st = {};
@@ -267,10 +269,10 @@ bool IsLineNode(mode_t mode, dev_t device) {
     return subsystem.filename() == "tty";
 }
 
-bool UartPresent(dev_t device) {
+bool UartPresent(dev_t device, const std::string& sysfs) {
     // An on-board UART's node exists whether or not a UART answers at its address; the serial
     // core says "type 0" (unknown) when none was found.
-    std::FILE* file = std::fopen((SysfsOf(device) + "/type").c_str(), "r");
+    std::FILE* file = std::fopen((SysfsOf(device, sysfs) + "/type").c_str(), "r");
     if (file == nullptr) {
         return true; // not a serial-core port (USB, CDC, pseudo-terminal): its node is its line
     }
@@ -287,7 +289,7 @@ bool PortAvailable(const PortNamespace& ports, int comNumber) {
     // use DTR as their reset and hangs up modems, on lines the technician never chose. A busy
     // or forbidden line is there all the same.
     return !path.empty() && stat(path.c_str(), &st) == 0 && IsLineNode(st.st_mode, st.st_rdev) &&
-           UartPresent(st.st_rdev);
+           UartPresent(st.st_rdev, ports.SysfsRoot().string());
 }
 
 } // namespace zx

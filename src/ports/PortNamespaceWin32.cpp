@@ -31,8 +31,9 @@ fs::path SystemLockFolder() {
     return {};
 }
 
-PortNamespace::PortNamespace(fs::path linkFolder, fs::path lockFolder)
-    : LinkFolder_(std::move(linkFolder)), LockFolder_(std::move(lockFolder)) {}
+PortNamespace::PortNamespace(fs::path linkFolder, fs::path lockFolder, fs::path sysfsRoot)
+    : LinkFolder_(std::move(linkFolder)), LockFolder_(std::move(lockFolder)),
+      SysfsRoot_(std::move(sysfsRoot)) {}
 
 std::optional<FolderProblem> PortNamespace::TrustProblem() const {
     return std::nullopt;

@@ -157,8 +157,7 @@ const std::string& SerialLine::Device() const {
     return D_->Device;
 }
 
-void SerialLine::Open(const std::string& name, std::int32_t baud,
-                      const std::string& lockFolder) {
+void SerialLine::Open(const std::string& name, std::int32_t baud, const std::string& lockFolder) {
     Close();
     // Open the device itself, not a link to it, so that the lock file and the exclusive lock
     // are the same whichever name another program uses.

@@ -111,8 +111,7 @@ std::string Octal(mode_t mode) {
 }
 
 std::string InUse(const UucpLock::Holder& holder, const std::string& path) {
-    return "the port is in use by another program: " + Describe(holder) + " holds its lock " +
-           path;
+    return "the port is in use by another program: " + Describe(holder) + " holds its lock " + path;
 }
 
 } // namespace
@@ -128,7 +127,8 @@ bool UucpLock::Alive(pid_t pid) {
         return true; // no /proc to ask: kill() has the last word
     }
     const auto close = line.rfind(')');
-    const char state = close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+    const char state =
+        close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
     return state != 'Z' && state != 'X' && state != 'x';
 }
 
@@ -309,8 +309,8 @@ bool UucpLock::Make(const std::string& path, const std::string& folder) {
     close(fd);
     if (!written) {
         unlink(temporary.c_str());
-        throw UucpLockRefusal("the lock file " + path + " cannot be written: " +
-                              std::strerror(writeError));
+        throw UucpLockRefusal("the lock file " + path +
+                              " cannot be written: " + std::strerror(writeError));
     }
     const bool linked = link(temporary.c_str(), path.c_str()) == 0;
     const int linkError = errno;
@@ -322,8 +322,7 @@ bool UucpLock::Make(const std::string& path, const std::string& folder) {
     if (linkError == EEXIST) {
         return false;
     }
-    throw UucpLockRefusal("the lock file " + path + " cannot be made: " +
-                          std::strerror(linkError));
+    throw UucpLockRefusal("the lock file " + path + " cannot be made: " + std::strerror(linkError));
 }
 
 void UucpLock::Release() {

@@ -31,10 +31,10 @@ public:
     struct Found {
         enum class Kind { Nothing, Lock, Unreadable, NotALock };
         Kind What = Kind::Nothing;
-        Holder Says;       // Lock: what it says; a PID of 0 when it says nothing readable
+        Holder Says;        // Lock: what it says; a PID of 0 when it says nothing readable
         bool Empty = false; // Lock: not a byte in it (yet)
-        std::string Type;  // NotALock: "a FIFO", "a directory", "a symbolic link", ...
-        std::string Owner; // the owner's name, or number
+        std::string Type;   // NotALock: "a FIFO", "a directory", "a symbolic link", ...
+        std::string Owner;  // the owner's name, or number
         mode_t Mode = 0;
     };
 

@@ -13,7 +13,9 @@ using namespace std::chrono_literals;
 class WithModule : public ::testing::Test {
 protected:
     explicit WithModule(std::vector<std::string> options)
-        : Sim(std::move(options)), Window(Clock, PortNamespace(Sim.LinkFolder(), PrivateLockFolder(Sim.LinkFolder())), Prompts) {}
+        : Sim(std::move(options)),
+          Window(Clock, PortNamespace(Sim.LinkFolder(), PrivateLockFolder(Sim.LinkFolder())),
+                 Prompts) {}
 
     void SetUp() override {
         AnswerPortDialog("COM1");

@@ -66,7 +66,8 @@ protected:
     SimProcess Sim{{"--fast", "--unplug-after", "2"}};
     FakeClock Clock;
     FakePrompts Prompts;
-    TfrmMain Window{Clock, PortNamespace(Sim.LinkFolder(), PrivateLockFolder(Sim.LinkFolder())), Prompts};
+    TfrmMain Window{Clock, PortNamespace(Sim.LinkFolder(), PrivateLockFolder(Sim.LinkFolder())),
+                    Prompts};
 };
 
 TEST_F(Unplugged, TheProcessStaysIdleAfterTheAdapterIsPulledMidExchange) {

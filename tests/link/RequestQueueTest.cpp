@@ -1,5 +1,5 @@
-#include "Catalogue.h"
 #include "RequestQueue.h"
+#include "Catalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,13 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <pty.h>
 #include <pwd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace zx::test {
@@ -127,7 +130,7 @@ TEST_F(PortNamespaceTest, EveryFolderFromTheHomeDownMustBeTheUsers) {
 
 TEST_F(PortNamespaceTest, OutsideTheHomeOnlyFoldersAboveMayBeStickyAndPathsAreQuoted) {
     setenv("HOME", (Folder / "elsewhere").c_str(), 1);
-    const fs::path shared = Folder / "my shared";
+    const fs::path shared = Folder / "ann's shared";
     fs::create_directory(shared);
     chmod(Folder.c_str(), 0700);
     chmod(shared.c_str(), 01777); // like /tmp: sticky, and ours (or root's) alone
@@ -137,7 +140,9 @@ TEST_F(PortNamespaceTest, OutsideTheHomeOnlyFoldersAboveMayBeStickyAndPathsAreQu
     EXPECT_TRUE(PortNamespace(links).LinkFolderTrusted()) << "a sticky folder above is fine";
     const auto problem = PortNamespace(shared).TrustProblem();
     ASSERT_TRUE(problem) << "the link folder itself may not be sticky and writable";
-    EXPECT_EQ(problem->Fix, "chmod 700 '" + shared.string() + "'");
+    // The fix as given, run by the shell, reaches that very folder.
+    EXPECT_EQ(std::system(problem->Fix.c_str()), 0) << problem->Fix;
+    EXPECT_EQ(fs::status(shared).permissions(), fs::perms::owner_all);
 }
 
 TEST_F(PortNamespaceTest, OnlyTerminalLinesArePorts) {
@@ -192,6 +197,19 @@ TEST_F(PortNamespaceTest, OnlyTerminalLinesArePorts) {
     fs::remove(Folder / "com49");
     fs::create_symlink(name, Folder / "com49");
     EXPECT_TRUE(PortAvailable(ports, 49)) << "a link made after its pseudo-terminal is live";
+
+    // A serial-core port with no UART found behind it says type 0 in the kernel's device tree.
+    struct stat node = {};
+    ASSERT_EQ(stat(name, &node), 0);
+    const fs::path sys = Folder / "sys";
+    const fs::path entry =
+        sys / "dev" / "char" /
+        (std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev)));
+    fs::create_directories(entry);
+    for (const auto& [type, present] : {std::pair{"0", false}, {"4", true}}) {
+        std::ofstream(entry / "type") << type << "\n";
+        EXPECT_EQ(PortAvailable(PortNamespace(Folder, {}, sys), 49), present) << "type " << type;
+    }
     close(master);
     close(slave);
 }

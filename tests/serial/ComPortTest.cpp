@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 
 #include <csignal>
+#include <cstdarg>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <tuple>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
@@ -20,6 +22,25 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+
+// The modem-line requests the driver makes, seen by wrapping ioctl in this test binary: a
+// pseudo-terminal has no modem lines to read back.
+namespace {
+std::vector<std::pair<unsigned long, int>> ModemRequests;
+} // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
+    va_list args;
+    va_start(args, request);
+    void* argument = va_arg(args, void*);
+    va_end(args);
+    using Real = int (*)(int, unsigned long, ...);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "ioctl"));
+    if (request == TIOCMBIS || request == TIOCMBIC) {
+        ModemRequests.emplace_back(request, *static_cast<int*>(argument));
+    }
+    return real(fd, request, argument);
+}
 
 namespace zx::test {
 namespace {
@@ -95,8 +116,12 @@ TEST_F(ComPortOnPty, ProgramsTheLineForTheModuleAndGivesItBackAsFound) {
     EXPECT_EQ(exclusive, 0) << "and cleared at close";
     close(slave);
 
+    ModemRequests.clear();
     OpenPort();
     ASSERT_TRUE(Port.Open());
+    EXPECT_EQ(ModemRequests, (std::vector<std::pair<unsigned long, int>>{{TIOCMBIS, TIOCM_DTR},
+                                                                         {TIOCMBIS, TIOCM_RTS}}))
+        << "DTR and RTS raised, nothing lowered";
     termios t{};
     ASSERT_EQ(tcgetattr(Pty.Master(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), B9600);

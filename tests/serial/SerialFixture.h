@@ -15,7 +15,9 @@ namespace zx::test {
 // The driver's pieces on a pseudo-terminal pair, under a clock the test moves.
 class SerialFixture : public ::testing::Test {
 protected:
-    SerialFixture() : Port(Clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder())), Packet(Port), Lights(Port) {
+    SerialFixture()
+        : Port(Clock, PortNamespace(Pty.LinkFolder(), Pty.LockFolder())), Packet(Port),
+          Lights(Port) {
         QObject::connect(&Packet, &DataPacket::OnPacket, [this](const quint8* data, int size) {
             Packets.emplace_back(data, data + size);
             if (ReEnableOnPacket) {
