@@ -9,25 +9,15 @@ import time
 
 import pyatspi
 
-from tree import (button, choose_port, click, enabled, find, find_all, focus, index_of, quiet,
-                  requests, tool_window, wait_until, xdotool)
+from tree import (Checks, button, click, connect_to_module, enabled, find, find_all, focus,
+                  index_of, quiet, requests, wait_until, xdotool)
 
 
 def main():
-    if tool_window("Select COM Port") is None:
-        print("answer timing: no port dialog")
-        return 1
-    choose_port(49)
-    window = tool_window()
+    window = connect_to_module("answer timing")
     if window is None:
-        print("answer timing: the tool is not on the accessibility bus")
         return 1
-    failures = []
-
-    def check(ok, what):
-        print("answer timing: %s: %s" % ("ok" if ok else "FAILED", what))
-        if not ok:
-            failures.append(what)
+    check = Checks("answer timing")
 
     def status():
         """The status line's text, or the texts of all panels when none is a status text."""
@@ -91,7 +81,7 @@ def main():
           "the unanswered switch ended in No response ! (%s)" % status())
     check(len(requests("cmdSetCalMode")) == 1, "the module heard the switch")
     check(switch.name == before, "the switch shows the module's mode again (%s)" % switch.name)
-    return 1 if failures else 0
+    return 1 if check.failures else 0
 
 
 sys.exit(main())

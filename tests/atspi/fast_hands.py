@@ -9,27 +9,17 @@ import sys
 
 import pyatspi
 
-from tree import (button, choose_port, click, enabled, find_all, focus, index_of, quiet, requests,
-                  tool_window, wait_until, xdotool)
+from tree import (Checks, button, click, connect_to_module, enabled, find_all, focus, index_of,
+                  quiet, requests, wait_until, xdotool)
 
 def main():
-    if tool_window("Select COM Port") is None:
-        print("fast hands: no port dialog")
-        return 1
-    choose_port(49)
-    window = tool_window()
+    window = connect_to_module("fast hands")
     if window is None:
-        print("fast hands: the tool is not on the accessibility bus")
         return 1
     combos = sorted(find_all(window, lambda n: n.getRole() == pyatspi.ROLE_COMBO_BOX),
                     key=lambda n: n.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x)
     inputs, outputs = combos
-    failures = []
-
-    def check(ok, what):
-        print("fast hands: %s: %s" % ("ok" if ok else "FAILED", what))
-        if not ok:
-            failures.append(what)
+    check = Checks("fast hands")
 
     # Input: three wheel notches within 50 ms over the list.
     click(button(window, "Press to read programmed input range"))
@@ -106,10 +96,10 @@ def main():
     check(after == before + 12, "the edit went up twelve codes (%d to %d)" % (before, after))
     check(bool(codes) and codes[-1] == after and len(codes) < 12,
           "the DAC ended on the code shown, skipping steps (%s)" % codes)
-    if failures:
+    if check.failures:
         with open(os.environ["ZX_SIM_TRACE"]) as trace:
             print("fast hands: the module heard\n" + trace.read())
-    return 1 if failures else 0
+    return 1 if check.failures else 0
 
 
 sys.exit(main())

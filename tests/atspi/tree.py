@@ -130,3 +130,28 @@ def button(window, hint):
 
 def enabled(node):
     return node.getState().contains(pyatspi.STATE_ENABLED)
+
+
+class Checks:
+    """Says each check's outcome under the check's name and remembers the failures."""
+
+    def __init__(self, name):
+        self.name = name
+        self.failures = []
+
+    def __call__(self, ok, what):
+        print("%s: %s: %s" % (self.name, "ok" if ok else "FAILED", what))
+        if not ok:
+            self.failures.append(what)
+
+
+def connect_to_module(name, number=49):
+    """Chooses the module's port in the port dialog; the main window, or None (said)."""
+    if tool_window("Select COM Port") is None:
+        print("%s: no port dialog" % name)
+        return None
+    choose_port(number)
+    window = tool_window()
+    if window is None:
+        print("%s: the tool is not on the accessibility bus" % name)
+    return window
