@@ -264,7 +264,7 @@ void TfrmMain::WireHandlers() {
         DisplayTrigger = 0;
         ErrorShowing_ = false;
         StraysTold_ = 0;
-        DeferredBusyText_.reset();
+        DeferredBusyText_.clear();
         Requests.Clear();
     });
     on(DataPacket, &DataPacket::OnPacket,

@@ -245,7 +245,7 @@ private:
     UserPrompts& Prompts_;
     bool Shown_ = false;
     bool LinkFolderTold_ = false;
-    std::optional<std::string> DeferredBusyText_;
+    std::string DeferredBusyText_;
     bool ErrorShowing_ = false; // an Error's display time runs
     bool StatusQuiet_ = false;  // a late answer is shown without touching the status line
     std::uint8_t ReportedCalMode_ = 0;

@@ -28,9 +28,9 @@ public:
     struct Request {
         std::uint8_t Code = 0;
         Sets Choice = Sets::Nothing;
-        bool Query = false;                  // asks without changing the module
-        std::vector<std::uint8_t> Frame;     // STX to ETX, as it goes on the line
-        std::optional<std::string> BusyText; // UTF-8; shown when the request leaves
+        bool Query = false;              // asks without changing the module
+        std::vector<std::uint8_t> Frame; // STX to ETX, as it goes on the line
+        std::string BusyText;            // UTF-8; shown when the request leaves; none when empty
     };
 
     // What an arriving frame is to the requests written.

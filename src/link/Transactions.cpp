@@ -12,7 +12,7 @@ namespace zx {
 bool TfrmMain::SendRequest(RequestQueue::Sets choice) {
     PutRaw(ETX);
     // The Busy text its sender showed while the line was held goes with it.
-    std::optional<std::string> busyText = std::exchange(DeferredBusyText_, std::nullopt);
+    std::string busyText = std::exchange(DeferredBusyText_, {});
     if (!ComPort->Open()) {
         return false;
     }
@@ -28,7 +28,7 @@ bool TfrmMain::SendRequest(RequestQueue::Sets choice) {
         Requests.Put(std::move(request));
         return true;
     }
-    request.BusyText.reset(); // shown by its sender already
+    request.BusyText.clear(); // shown by its sender already
     return WriteRequest(std::move(request));
 }
 
@@ -38,8 +38,8 @@ bool TfrmMain::LineHeld() const {
 }
 
 bool TfrmMain::WriteRequest(RequestQueue::Request request) {
-    if (request.BusyText) {
-        ShowStatus(QString::fromStdString(*request.BusyText), Busy);
+    if (!request.BusyText.empty()) {
+        ShowStatus(QString::fromStdString(request.BusyText), Busy);
     }
     try {
         ComPort->WriteBlock(request.Frame.data(), static_cast<quint16>(request.Frame.size()));
@@ -217,7 +217,7 @@ void TfrmMain::ComPortTriggerTimer(QObject*, quint16 TriggerHandle) {
         const int kind = sbMain->Tag();
         const RequestQueue::Request* next = Requests.Awaiting() ? nullptr : Requests.Next();
         // A request that waited behind the message says what it does instead.
-        if ((kind == Error || kind == Success) && !(next != nullptr && next->BusyText)) {
+        if ((kind == Error || kind == Success) && !(next != nullptr && !next->BusyText.empty())) {
             ShowStatus(QStringLiteral("Ready"), Ready);
         }
         SendWaitingRequest();
@@ -232,7 +232,7 @@ void TfrmMain::RunGuarded(const std::function<void()>& handler) {
         HandlerFailed(e.what());
     }
     // A Busy text whose request was never made goes with the handler that showed it.
-    DeferredBusyText_.reset();
+    DeferredBusyText_.clear();
 }
 
 void TfrmMain::HandlerFailed(const char* what) {
