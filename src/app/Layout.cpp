@@ -203,6 +203,27 @@ std::span<const LayoutRow> MainLayout() {
 }
 
 std::string SpokenName(const LayoutRow& row) {
+    // Buttons captioned R or S, and the value labels that stand twice (programmed and active),
+    // are named by what they do or show and for which side: a screen reader must tell them
+    // apart without their place on the screen.
+    static constexpr std::pair<std::string_view, std::string_view> ByPurpose[] = {
+        {"btnGetPermInpRange", "Read programmed input range"},
+        {"btnGetTempInpRange", "Read active input range"},
+        {"btnSetInputRange", "Make input range permanent"},
+        {"btnGetPermOutRange", "Read programmed output range"},
+        {"btnGetTempOutRange", "Read active output range"},
+        {"btnSetOutRange", "Make output range permanent"},
+        {"btnOutZero", "Write zero-scale DAC code"},
+        {"btnOutFull", "Write full-scale DAC code"},
+        {"pnlPermInpReading", "Input signal reading, programmed range"},
+        {"pnlTempInpReading", "Input signal reading, active range"},
+        {"pnlPermOut", "Calculated output signal, programmed range"},
+        {"pnlTempOut", "Calculated output signal, active range"}};
+    for (const auto& [name, spoken] : ByPurpose) {
+        if (name == row.Name) {
+            return std::string(spoken);
+        }
+    }
     std::string_view caption = row.Caption;
     while (caption.starts_with(' ')) {
         caption.remove_prefix(1);

@@ -42,6 +42,23 @@ TEST_F(Accessibility, EveryControlOfTheLayoutHasARoleAndAName) {
                 << row.Name << " is named by an instruction: " << name.toStdString();
         }
     }
+    // Buttons, and the readings shown for both ranges, are told apart by name.
+    QHash<QString, QString> named;
+    for (const LayoutRow& row : MainLayout()) {
+        QWidget* control = Window.findChild<QWidget*>(QString::fromLatin1(row.Name));
+        const bool reading = std::string_view(row.Hint).starts_with("Input signal reading") ||
+                             std::string_view(row.Hint).starts_with("Calculated output signal");
+        if (control != nullptr && (Of(control)->role() == QAccessible::Button || reading)) {
+            const QString name = Of(control)->text(QAccessible::Name);
+            EXPECT_FALSE(named.contains(name))
+                << row.Name << " and " << named.value(name).toStdString() << " are both named "
+                << name.toStdString();
+            named.insert(name, QString::fromLatin1(row.Name));
+        }
+    }
+    EXPECT_EQ(Of(Window.btnSetOutRange)->text(QAccessible::Name), "Make output range permanent");
+    EXPECT_TRUE(Of(Window.btnSetOutRange)->text(QAccessible::Description).contains("Press"))
+        << "the hint stays its description";
     EXPECT_EQ(Of(Window.pnlTemp)->text(QAccessible::Name),
               "Internal ambient temperature of the module in degrees Celcius");
     EXPECT_EQ(Of(Window.beInpFull)->text(QAccessible::Name), "FS");
