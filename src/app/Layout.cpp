@@ -273,6 +273,20 @@ std::string SpokenName(const LayoutRow& row) {
     return std::string(hint.substr(0, hint.find("\r\n")));
 }
 
+std::string_view KeyboardWay(const LayoutRow& row) {
+    static constexpr std::pair<std::string_view, std::string_view> Ways[] = {
+        {"beInpZero", "From the keyboard: Ctrl+Enter in the field calibrates."},
+        {"beInpFull", "From the keyboard: Ctrl+Enter in the field calibrates."},
+        {"lvInpCalStat", "From the keyboard: Shift+F10 or the Menu key opens the menu."},
+        {"lvOutCalStat", "From the keyboard: Shift+F10 or the Menu key opens the menu."}};
+    for (const auto& [name, way] : Ways) {
+        if (name == row.Name) {
+            return way;
+        }
+    }
+    return {};
+}
+
 bool IsPicturePart(const LayoutRow& row) {
     // SW1 and JP6 are one picture each (sw1, Shape1), which names every position; their levers,
     // pins, jumper and the levers' numbers are parts of it.

@@ -58,6 +58,10 @@ std::span<const LayoutRow> MainLayout();
 // themselves by the unit they show; parts of a picture have no name of their own.
 std::string SpokenName(const LayoutRow& row);
 
+// How a control's task is done from the keyboard, where its hint speaks of the mouse only
+// ("Press button", "Right click"); empty for the others. Added to its description.
+std::string_view KeyboardWay(const LayoutRow& row);
+
 // The levers, pins and numbers of the SW1 and JP6 pictures, which the pictures speak for.
 bool IsPicturePart(const LayoutRow& row);
 

@@ -140,8 +140,11 @@ void TfrmMain::BuildLayout() {
         } else if (row.Kind != ControlKind::UnitLabel) {
             w->setAccessibleName(QString::fromStdString(SpokenName(row)));
         }
-        w->setAccessibleDescription(
-            QString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QString description = QString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (const std::string_view way = KeyboardWay(row); !way.empty()) {
+            description += QStringLiteral("\n") + QString::fromUtf8(way.data(), way.size());
+        }
+        w->setAccessibleDescription(description);
         if (row.Tab >= 0) {
             childrenByTab[parent].emplace_back(row.Tab, w);
         }

@@ -1,6 +1,7 @@
 #include "StatusList.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -44,6 +45,16 @@ StatusList::StatusList(QWidget* parent) : QTreeWidget(parent) {
             PopupMenu_->popup(viewport()->mapToGlobal(at));
         }
     });
+}
+
+void StatusList::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        const QModelIndex current = currentIndex();
+        const QRect at = current.isValid() ? visualRect(current) : viewport()->rect();
+        emit customContextMenuRequested(at.center());
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void StatusList::SetColumns(const std::vector<Column>& columns) {

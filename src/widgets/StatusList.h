@@ -44,6 +44,8 @@ protected:
     // With no row selected a list shows no focus of its own: the whole list shows it.
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    // Shift+F10 opens the menu as the Menu key does: a laptop may have no Menu key.
+    void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:

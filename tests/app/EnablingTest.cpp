@@ -118,7 +118,7 @@ TEST_F(Enabling, TheChordNeedsExactlyCtrlAltShiftOnTheButton) {
     EXPECT_EQ(key, Qt::Key_F11);
 }
 
-TEST_F(Enabling, ADisabledListOpensNoMenu) {
+TEST_F(Enabling, ADisabledListOpensNoMenuAndShiftF10OpensItToo) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 30), QPoint(10, 30));
     QApplication::sendEvent(Window.lvInpCalStat->viewport(), &event);
     ProcessEventsFor(20);
@@ -129,6 +129,13 @@ TEST_F(Enabling, ADisabledListOpensNoMenu) {
     EXPECT_TRUE(Window.popInCal->isVisible());
     EXPECT_FALSE(Window.mnuClearInCal->isEnabled()) << "its item needs full mode";
     Window.popInCal->close();
+    // From the keyboard, on a laptop without a Menu key; the description says how.
+    QTest::keyClick(Window.lvInpCalStat, Qt::Key_F10, Qt::ShiftModifier);
+    ProcessEventsFor(20);
+    EXPECT_TRUE(Window.popInCal->isVisible());
+    Window.popInCal->close();
+    EXPECT_TRUE(Window.lvInpCalStat->accessibleDescription().contains("Shift+F10"));
+    EXPECT_TRUE(Window.beInpZero->accessibleDescription().contains("Ctrl+Enter"));
 }
 
 TEST_F(Enabling, TheToggleTurnsOnlyByTheHalfThatIsPressed) {
