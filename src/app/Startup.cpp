@@ -52,7 +52,7 @@ void TfrmMain::RunStartup(const std::function<bool()>& selectPort) {
     InputEventsArmed = true;
     OutputEventsArmed = true;
 
-    btnGetPermInpRange->setFocus(Qt::OtherFocusReason);
+    btnGetPermInpRange->setFocus(Qt::TabFocusReason);
 
     FormReady = true;
 }

@@ -287,6 +287,11 @@ void TfrmMain::setVisible(bool visible) {
         }
     }
     QWidget::setVisible(visible);
+    if (visible) {
+        // The focus is seen from the first moment: the style frames it only in a window that
+        // has had a keyboard focus change, and showing a window forgets one.
+        setAttribute(Qt::WA_KeyboardFocusChange);
+    }
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

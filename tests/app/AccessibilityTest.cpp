@@ -67,6 +67,17 @@ TEST_F(Accessibility, EveryControlOfTheLayoutHasARoleAndAName) {
         << "the hint stays the description";
 }
 
+// The focus is seen from the first moment: the focused button looks otherwise than when it
+// has no focus, before any key was pressed.
+TEST_F(Accessibility, TheFocusIsFramedFromTheStart) {
+    QPushButton* read = Window.btnGetPermInpRange;
+    ASSERT_EQ(QApplication::focusWidget(), read);
+    const QImage framed = read->grab().toImage();
+    Window.btnGetTempInpRange->setEnabled(true);
+    Window.btnGetTempInpRange->setFocus();
+    EXPECT_NE(read->grab().toImage(), framed) << "no focus frame was drawn at start";
+}
+
 TEST_F(Accessibility, TheStatusLineTheSwitchAndThePicturesSayTheirState) {
     EXPECT_EQ(Of(Window.sw1)->text(QAccessible::Name),
               "SW1: 1 down, 2 up, 3 up, 4 down, 5 down, 6 down"); // range 0

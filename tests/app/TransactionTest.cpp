@@ -561,6 +561,17 @@ TEST(PortDialog, ListsPresentPortsInOrderAndReadsTheNumber) {
     EXPECT_FALSE(dialog.btnOk->isDefault());
 }
 
+TEST(PortDialog, ItsFocusIsFramedFromTheStart) {
+    PtyPair pty;
+    const PortNamespace ports(pty.LinkFolder(), pty.LockFolder());
+    TfrmComSelect dialog(ports);
+    ShowActive(dialog);
+    ASSERT_TRUE(dialog.cbComPorts->hasFocus());
+    const QImage framed = dialog.cbComPorts->grab().toImage();
+    dialog.btnOk->setFocus();
+    EXPECT_NE(dialog.cbComPorts->grab().toImage(), framed) << "no focus frame when it opened";
+}
+
 TEST(PortDialog, OkOnAnEmptyListCountsAsCancel) {
     FakeClock clock;
     FakePrompts prompts;

@@ -52,7 +52,14 @@ TfrmComSelect::TfrmComSelect(const PortNamespace& ports, QWidget* parent)
     connect(btnCancel, &QPushButton::clicked, this, [this] { done(mrCancel); });
 
     FormCreate(this);
-    cbComPorts->setFocus(Qt::OtherFocusReason);
+    cbComPorts->setFocus(Qt::TabFocusReason);
+}
+
+void TfrmComSelect::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The port list's focus frame shows at once, not only after the first Tab: the style
+    // frames the focus only after a keyboard focus change, and showing forgets one.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void TfrmComSelect::FormCreate(QObject*) {
