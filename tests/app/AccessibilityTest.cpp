@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 
 #include <QAccessible>
+#include <QKeyEvent>
 #include <QTest>
 
 #include <filesystem>
@@ -119,6 +120,10 @@ TEST_F(Accessibility, TheSwitchIsReachableFromTheKeyboard) {
     Sent();
     QTest::keyClick(Window.calSwitch, Qt::Key_Space);
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x20, 0x01, 0x03})) << "CAL asked for";
+    // Space held down: its repeats do not throw the switch back and forth.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+    QApplication::sendEvent(Window.calSwitch, &repeat);
+    EXPECT_TRUE(Sent().empty()) << "an auto-repeated Space sent another request";
 }
 
 TEST_F(Accessibility, ThePortListIsNamedByItsLabelAndTypedNumbersPickAPort) {
@@ -126,6 +131,8 @@ TEST_F(Accessibility, ThePortListIsNamedByItsLabelAndTypedNumbersPickAPort) {
     std::filesystem::remove(Pty.LinkFolder() / "com49");
     std::filesystem::create_symlink(com49.SlavePath(), Pty.LinkFolder() / "com49");
     std::filesystem::create_symlink(com49.SlavePath(), Pty.LinkFolder() / "com5");
+    // COM4 exists too: "49" typed quickly must not stop at it.
+    std::filesystem::create_symlink(com49.SlavePath(), Pty.LinkFolder() / "com4");
     QString named;
     QString chosen;
     QTimer::singleShot(0, [&] {
