@@ -38,6 +38,10 @@ add_test(NAME WindowSuiteOnHeadlessWayland
 # named, nor suppressed by name: no leak report for these two (the xcb run keeps its own).
 set_tests_properties(WindowSuiteOnWayland WindowSuiteOnHeadlessWayland PROPERTIES
                      ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+add_test(NAME LabelsKeepTheirGapAtOneAndAHalfTimesTheScale
+         COMMAND $<TARGET_FILE:window_test> --gtest_filter=Layout.LabelsKeepAGapToTheirFields)
+set_tests_properties(LabelsKeepTheirGapAtOneAndAHalfTimesTheScale PROPERTIES
+                     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1.5")
 add_test(NAME WindowLooksTheSameUnderADarkTheme
          COMMAND ${on_display} xcb $<TARGET_FILE:window_test> --gtest_filter=Layout.*)
 set_tests_properties(WindowLooksTheSameUnderADarkTheme PROPERTIES ENVIRONMENT

@@ -273,6 +273,22 @@ std::string SpokenName(const LayoutRow& row) {
     return std::string(hint.substr(0, hint.find("\r\n")));
 }
 
+const LayoutRow* FieldLedBy(const LayoutRow& label) {
+    if (label.Kind != ControlKind::Label) {
+        return nullptr;
+    }
+    const int right = label.Left + label.Width;
+    for (const LayoutRow& row : Table) {
+        const bool beside = row.Left >= right && row.Left <= right + 8 &&
+                            row.Top < label.Top + label.Height && label.Top < row.Top + row.Height;
+        if (&row != &label && std::string_view(row.Parent) == label.Parent && beside &&
+            row.Kind != ControlKind::Label && row.Kind != ControlKind::UnitLabel) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
 std::string_view KeyboardWay(const LayoutRow& row) {
     static constexpr std::pair<std::string_view, std::string_view> Ways[] = {
         {"beInpZero", "From the keyboard: Ctrl+Enter in the field calibrates."},

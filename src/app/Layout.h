@@ -58,6 +58,10 @@ std::span<const LayoutRow> MainLayout();
 // themselves by the unit they show; parts of a picture have no name of their own.
 std::string SpokenName(const LayoutRow& row);
 
+// The field a caption label stands just left of ("Inpmin" before its edit), or nullptr. Such a
+// label keeps its right edge, and so its gap to the field, when a wider font widens it.
+const LayoutRow* FieldLedBy(const LayoutRow& label);
+
 // How a control's task is done from the keyboard, where its hint speaks of the mouse only
 // ("Press button", "Right click"); empty for the others. Added to its description.
 std::string_view KeyboardWay(const LayoutRow& row);

@@ -130,8 +130,12 @@ void TfrmMain::BuildLayout() {
         w->setObjectName(QString::fromUtf8(row.Name));
         w->setGeometry(row.Left, row.Top, row.Width, row.Height);
         if (row.Kind == ControlKind::Label) {
-            // Labels size themselves to their caption, growing to the right.
-            w->resize(std::max(row.Width, w->sizeHint().width()), row.Height);
+            // Labels size themselves to their caption, growing to the right; one that leads a
+            // field grows to the left instead, keeping its gap to the field (a scaled or
+            // fallback font is wider than the layout's).
+            const int width = std::max(row.Width, w->sizeHint().width());
+            const int left = FieldLedBy(row) != nullptr ? row.Left + row.Width - width : row.Left;
+            w->setGeometry(left, row.Top, width, row.Height);
         }
         const QString hint = QString::fromUtf8(row.Hint);
         SetHint(w, hint, row.Hints == HintMode::Shown);

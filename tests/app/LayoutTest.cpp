@@ -173,6 +173,25 @@ TEST_F(Layout, TabMovesThroughEachGroupInTableOrder) {
     }
 }
 
+// Whatever the scale and the font, a caption label keeps a gap to the field it names (the
+// suite runs this at 150 % too).
+TEST_F(Layout, LabelsKeepAGapToTheirFields) {
+    int led = 0;
+    for (const LayoutRow& row : MainLayout()) {
+        if (const LayoutRow* field = FieldLedBy(row)) {
+            const QWidget* label = Window.findChild<QWidget*>(QString::fromLatin1(row.Name));
+            const QWidget* next = Window.findChild<QWidget*>(QString::fromLatin1(field->Name));
+            EXPECT_LT(label->geometry().right() + 1, next->x())
+                << row.Name << " touches " << field->Name;
+            ++led;
+        }
+    }
+    EXPECT_GE(led, 10) << "the labels before fields were found";
+    const PortNamespace ports(Pty.LinkFolder(), Pty.LockFolder());
+    TfrmComSelect dialog(ports);
+    EXPECT_LT(dialog.lblComSelect->geometry().right(), dialog.cbComPorts->x());
+}
+
 TEST_F(Layout, DacCodesReadInAsciiDigitsInEveryLocale) {
     const QLocale before;
     QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));

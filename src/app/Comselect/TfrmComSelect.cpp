@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace zx {
 
 TfrmComSelect::TfrmComSelect(const PortNamespace& ports, QWidget* parent)
@@ -22,7 +24,10 @@ TfrmComSelect::TfrmComSelect(const PortNamespace& ports, QWidget* parent)
 
     lblComSelect = new QLabel(QStringLiteral("Please select COM port:"), this);
     lblComSelect->setObjectName(QStringLiteral("lblComSelect"));
-    lblComSelect->setGeometry(9, 26, 118, 17);
+    // A wider font (a scaled screen, a fallback) widens the label to the left: it keeps its
+    // gap to the list.
+    const int labelWidth = std::max(118, lblComSelect->sizeHint().width());
+    lblComSelect->setGeometry(9 + 118 - labelWidth, 26, labelWidth, 17);
     SetHint(lblComSelect, QString(), false);
 
     cbComPorts = new NumberedList(this);
