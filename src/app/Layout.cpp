@@ -196,6 +196,17 @@ constexpr auto Table = std::to_array<LayoutRow>({
      "Output:80:L|Zero:55:C|FS:55:C"},
 });
 
+// The text a table gives a control by its name; empty when it names none.
+using ByName = std::pair<std::string_view, std::string_view>;
+template <std::size_t N> std::string_view Find(const ByName (&table)[N], std::string_view name) {
+    for (const auto& [key, text] : table) {
+        if (key == name) {
+            return text;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 std::span<const LayoutRow> MainLayout() {
@@ -206,7 +217,7 @@ std::string SpokenName(const LayoutRow& row) {
     // Buttons captioned R or S, and the value labels that stand twice (programmed and active),
     // are named by what they do or show and for which side: a screen reader must tell them
     // apart without their place on the screen.
-    static constexpr std::pair<std::string_view, std::string_view> ByPurpose[] = {
+    static constexpr ByName ByPurpose[] = {
         {"btnGetPermInpRange", "Read programmed input range"},
         {"btnGetTempInpRange", "Read active input range"},
         {"btnSetInputRange", "Make input range permanent"},
@@ -219,10 +230,8 @@ std::string SpokenName(const LayoutRow& row) {
         {"pnlTempInpReading", "Input signal reading, active range"},
         {"pnlPermOut", "Calculated output signal, programmed range"},
         {"pnlTempOut", "Calculated output signal, active range"}};
-    for (const auto& [name, spoken] : ByPurpose) {
-        if (name == row.Name) {
-            return std::string(spoken);
-        }
+    if (const std::string_view spoken = Find(ByPurpose, row.Name); !spoken.empty()) {
+        return std::string(spoken);
     }
     std::string_view caption = row.Caption;
     while (caption.starts_with(' ')) {
@@ -236,35 +245,32 @@ std::string SpokenName(const LayoutRow& row) {
     }
     // Controls without a caption are named by the caption beside them, or by what they hold;
     // their hints tell what to do with them, and stay their descriptions.
-    static constexpr std::pair<std::string_view, std::string_view> Named[] = {
-        {"pnlTop", "Top strip"},
-        {"bvlTop", "Separator"},
-        {"bvlInput", "Separator"},
-        {"bvlOutput", "Separator"},
-        {"sbMain", "Status bar"},
-        {"sbMainContainer3", "Line activity"},
-        {"pnlLeds", "Line activity"},
-        {"LedTx", "Transmit lamp"},
-        {"LedRx", "Receive lamp"},
-        {"calSwitch", "CAL/RUN switch"},
-        {"pnlPermInpRange", "Range"},
-        {"cmbInpRanges", "Ranges"},
-        {"beInpZero", "Zero"},
-        {"edInpMin", "Inpmin"},
-        {"beInpFull", "FS"},
-        {"edInpMax", "Inpmax"},
-        {"lvInpCalStat", "Calibration status, input"},
-        {"pnlPermOutRange", "Range"},
-        {"cmbOutRanges", "Ranges"},
-        {"seOutZero", "Zero"},
-        {"edOutMin", "Outmin"},
-        {"seOutFull", "FS"},
-        {"edOutMax", "Outmax"},
-        {"lvOutCalStat", "Calibration status, output"}};
-    for (const auto& [name, spoken] : Named) {
-        if (name == row.Name) {
-            return std::string(spoken);
-        }
+    static constexpr ByName Named[] = {{"pnlTop", "Top strip"},
+                                       {"bvlTop", "Separator"},
+                                       {"bvlInput", "Separator"},
+                                       {"bvlOutput", "Separator"},
+                                       {"sbMain", "Status bar"},
+                                       {"sbMainContainer3", "Line activity"},
+                                       {"pnlLeds", "Line activity"},
+                                       {"LedTx", "Transmit lamp"},
+                                       {"LedRx", "Receive lamp"},
+                                       {"calSwitch", "CAL/RUN switch"},
+                                       {"pnlPermInpRange", "Range"},
+                                       {"cmbInpRanges", "Ranges"},
+                                       {"beInpZero", "Zero"},
+                                       {"edInpMin", "Inpmin"},
+                                       {"beInpFull", "FS"},
+                                       {"edInpMax", "Inpmax"},
+                                       {"lvInpCalStat", "Calibration status, input"},
+                                       {"pnlPermOutRange", "Range"},
+                                       {"cmbOutRanges", "Ranges"},
+                                       {"seOutZero", "Zero"},
+                                       {"edOutMin", "Outmin"},
+                                       {"seOutFull", "FS"},
+                                       {"edOutMax", "Outmax"},
+                                       {"lvOutCalStat", "Calibration status, output"}};
+    if (const std::string_view spoken = Find(Named, row.Name); !spoken.empty()) {
+        return std::string(spoken);
     }
     if (IsPicturePart(row)) {
         return {};
@@ -290,17 +296,12 @@ const LayoutRow* FieldLedBy(const LayoutRow& label) {
 }
 
 std::string_view KeyboardWay(const LayoutRow& row) {
-    static constexpr std::pair<std::string_view, std::string_view> Ways[] = {
+    static constexpr ByName Ways[] = {
         {"beInpZero", "From the keyboard: Ctrl+Enter in the field calibrates."},
         {"beInpFull", "From the keyboard: Ctrl+Enter in the field calibrates."},
         {"lvInpCalStat", "From the keyboard: Shift+F10 or the Menu key opens the menu."},
         {"lvOutCalStat", "From the keyboard: Shift+F10 or the Menu key opens the menu."}};
-    for (const auto& [name, way] : Ways) {
-        if (name == row.Name) {
-            return way;
-        }
-    }
-    return {};
+    return Find(Ways, row.Name);
 }
 
 bool IsPicturePart(const LayoutRow& row) {
