@@ -1,5 +1,7 @@
 #include "RequestQueue.h"
 
+#include "Catalogue.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -13,7 +15,8 @@ void RequestQueue::Put(Request request) {
         Waiting_.back() = std::move(request);
         return;
     }
-    if (request.Query && !Waiting_.empty() && Waiting_.back().Query &&
+    // Equal frames are equal requests; a read asks without changing the module.
+    if (!ChangesModule(request.Code) && !Waiting_.empty() &&
         Waiting_.back().Frame == request.Frame) {
         Waiting_.back().BusyText = std::move(request.BusyText);
         return;

@@ -28,7 +28,6 @@ public:
     struct Request {
         std::uint8_t Code = 0;
         Sets Choice = Sets::Nothing;
-        bool Query = false;              // asks without changing the module
         std::vector<std::uint8_t> Frame; // STX to ETX, as it goes on the line
         std::string BusyText;            // UTF-8; shown when the request leaves; none when empty
     };
@@ -41,7 +40,6 @@ public:
     };
 
     bool Awaiting() const { return OnLine_.has_value(); }
-    const std::optional<Request>& OnLine() const { return OnLine_; }
 
     // A new request: waits, replacing the last waiting one only where that sets the same thing.
     // A query that repeats the last waiting one is already asked and waits only once.

@@ -21,7 +21,6 @@ bool TfrmMain::SendRequest(RequestQueue::Sets choice) {
     }
     RequestQueue::Request request{Codec.TxCode,
                                   choice,
-                                  !ChangesModule(Codec.TxCode),
                                   {Codec.TxBuffer.begin(), Codec.TxBuffer.begin() + Codec.TxLength},
                                   std::move(busyText)};
     if (LineHeld()) {
@@ -239,7 +238,6 @@ void TfrmMain::HandlerFailed(const char* what) {
     // No event handler may end the program: whatever escaped one is said on the status line
     // ("No COM port !" when the line is gone) and on standard error.
     std::fprintf(stderr, "zentrix: %s\n", what);
-    StatusQuiet_ = false;
     ShowStatus(QString::fromUtf8(what), Error);
 }
 

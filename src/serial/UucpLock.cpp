@@ -104,6 +104,21 @@ void SayOnce(const std::string& text) {
     }
 }
 
+// A descriptor closed on every way out of the scope.
+struct OpenFile {
+    int Fd;
+    ~OpenFile() {
+        if (Fd >= 0) {
+            close(Fd);
+        }
+    }
+};
+
+// The lock names a live process other than this one: it is not ours to touch.
+bool HeldByAnother(const UucpLock::Holder& holder) {
+    return holder.Pid > 0 && holder.Pid != getpid() && UucpLock::Alive(holder.Pid);
+}
+
 std::string Octal(mode_t mode) {
     char text[8];
     std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode));
@@ -209,38 +224,34 @@ void UucpLock::Acquire(const std::string& device, const std::string& folder) {
                 --attempt;
                 continue;
             }
-            const pid_t pid = found.Says.Pid;
-            if (pid > 0 && pid != getpid() && Alive(pid)) {
+            if (HeldByAnother(found.Says)) {
                 throw UucpLockRefusal(InUse(found.Says, path));
             }
             // Its process has ended, or it names none: stale. Taken over by one taker only.
-            const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-            if (fd < 0) {
+            const OpenFile stale{
+                open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+            if (stale.Fd < 0) {
                 continue; // gone or swapped meanwhile: look again
             }
             struct stat opened = {};
             struct stat named = {};
-            if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                close(fd);
+            if (flock(stale.Fd, LOCK_EX | LOCK_NB) != 0) {
                 throw UucpLockRefusal("the port is being taken by another program at this "
                                       "moment (its lock " +
                                       path + " is being taken over)");
             }
             bool empty = false;
-            const Holder now = ReadHolder(fd, &empty);
+            const Holder now = ReadHolder(stale.Fd, &empty);
             // Under the takeover lock: still the same file at the path, still stale.
-            if (fstat(fd, &opened) != 0 || lstat(path.c_str(), &named) != 0 ||
+            if (fstat(stale.Fd, &opened) != 0 || lstat(path.c_str(), &named) != 0 ||
                 opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
-                close(fd);
                 continue;
             }
-            if (now.Pid > 0 && now.Pid != getpid() && Alive(now.Pid)) {
-                close(fd);
+            if (HeldByAnother(now)) {
                 throw UucpLockRefusal(InUse(now, path));
             }
             if (unlink(path.c_str()) != 0) {
                 const int error = errno;
-                close(fd);
                 if (error == ENOENT) {
                     continue;
                 }
@@ -257,18 +268,9 @@ void UucpLock::Acquire(const std::string& device, const std::string& folder) {
                 throw UucpLockRefusal("cannot remove the stale lock file " + path + ": " +
                                       std::strerror(error));
             }
-            // The old file stays locked until ours is in place: a taker that opened it late
-            // finds another file at the path and looks again.
-            const bool made = [&] {
-                try {
-                    return Make(path, folder);
-                } catch (...) {
-                    close(fd);
-                    throw;
-                }
-            }();
-            close(fd);
-            if (made) {
+            // The old file stays locked (until this scope ends) while ours is put in place: a
+            // taker that opened it late finds another file at the path and looks again.
+            if (Make(path, folder)) {
                 return;
             }
             continue;

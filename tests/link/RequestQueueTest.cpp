@@ -9,7 +9,7 @@ namespace {
 using Sets = RequestQueue::Sets;
 
 RequestQueue::Request R(std::uint8_t code, Sets choice = Sets::Nothing, std::uint8_t value = 0) {
-    return {code, choice, !ChangesModule(code), {0x02, code, value, 0x03}, {}};
+    return {code, choice, {0x02, code, value, 0x03}, {}};
 }
 
 // What leaves the queue, in order, as (code, value) pairs.
