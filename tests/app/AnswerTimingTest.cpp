@@ -19,6 +19,13 @@ using namespace std::chrono_literals;
 enum class Timing { OnTime, Late, Twice, Together, OtherCode, Never };
 
 // A request the module read off the line, and the outcomes the status line showed since.
+// Bytes the module sends in one write, the answers they carry first, and whether they come late.
+struct Chunk {
+    Bytes Line;
+    std::vector<std::uint8_t> Answers;
+    bool Late = false;
+};
+
 struct Written {
     std::uint8_t Code = 0;
     int Outcomes = 0;
@@ -95,37 +102,35 @@ protected:
             } else if (request.Code == cmdSetToolkitVersion) {
                 ++VersionWrites;
             }
+            ++Unanswered[request.Code]; // until its answer has gone out, or for good
             if (timing == Timing::Never) {
-                ++Owed[request.Code];
                 continue;
             }
+            Chunk chunk = std::exchange(Held, {});
             if (timing == Timing::OtherCode) {
-                ++Owed[request.Code];
-                Stream.push_back({Lie(request.Code), false});
-                continue;
+                const Bytes lie = Lie(request.Code);
+                chunk.Line.insert(chunk.Line.end(), lie.begin(), lie.end());
+            } else if (const auto answer = Module.Handle(request, Now())) {
+                const Bytes frame = Encoded(*answer);
+                for (int copies = timing == Timing::Twice ? 2 : 1; copies > 0; --copies) {
+                    chunk.Line.insert(chunk.Line.end(), frame.begin(), frame.end());
+                }
+                chunk.Answers.push_back(request.Code);
             }
-            const auto answer = Module.Handle(request, Now());
-            if (!answer) {
-                continue;
-            }
-            const Bytes frame = Encoded(*answer);
-            Bytes chunk = std::exchange(Held, {});
-            chunk.insert(chunk.end(), frame.begin(), frame.end());
-            if (timing == Timing::Twice) {
-                chunk.insert(chunk.end(), frame.begin(), frame.end());
-            }
+            chunk.Late = timing == Timing::Late;
             if (timing == Timing::Together) {
-                Held = chunk; // goes with the next answer, in one write
+                Held = std::move(chunk); // goes with the next answer, in one write
                 continue;
             }
-            Stream.push_back({chunk, timing == Timing::Late});
+            Stream.push_back(std::move(chunk));
         }
     }
 
-    // A frame of a code nobody awaits, telling a state the module is not in.
+    // A frame of a code nobody awaits, telling a state the module is not in. (A frame of a code
+    // whose answer is still owed cannot be told from that answer: no module numbers them.)
     Bytes Lie(std::uint8_t asked) {
         for (std::uint8_t code : {3, 4, 19, 20, 33}) {
-            if (code != asked && Owed[code] == 0) {
+            if (code != asked && Unanswered[code] == 0) {
                 FrameCodec codec;
                 if (code <= 7) {
                     WriteInputRangeStatus(codec, code, {1, 9, 1, 1.0f, 0, 0, -1, 1, 99, 99, 1});
@@ -153,8 +158,11 @@ protected:
 
     // Answers leave in the module's order; a late one holds back those behind it.
     void Deliver(bool lateToo) {
-        while (!Stream.empty() && (lateToo || !Stream.front().second)) {
-            Pty.Write(Stream.front().first);
+        while (!Stream.empty() && (lateToo || !Stream.front().Late)) {
+            Pty.Write(Stream.front().Line);
+            for (const std::uint8_t code : Stream.front().Answers) {
+                --Unanswered[code];
+            }
             Stream.pop_front();
             ProcessEventsFor(6);
         }
@@ -209,9 +217,9 @@ protected:
 
     std::mt19937 Random{GetParam()};
     sim::ModuleModel Module{{.FixedReading = std::nullopt, .Seed = GetParam()}};
-    std::deque<std::pair<Bytes, bool>> Stream; // chunks, and whether they come late
-    Bytes Held;
-    std::array<int, 256> Owed{};
+    std::deque<Chunk> Stream;
+    Chunk Held;
+    std::array<int, 256> Unanswered{};
     std::vector<Written> Log;
     int Programmings = 0;
     int VersionWrites = 0;
@@ -228,8 +236,8 @@ TEST_P(AnswerTiming, TheWindowEndsOnTheModulesState) {
         Deliver(pause >= 4100ms);
     }
     // The technician stops; the module answers what is left, and the line goes quiet.
-    if (!Held.empty()) {
-        Stream.push_back({std::exchange(Held, {}), false});
+    if (!Held.Line.empty()) {
+        Stream.push_back(std::exchange(Held, {}));
     }
     Deliver(true);
     for (int round = 0, quiet = 0; quiet < 3; ++round) {
