@@ -256,14 +256,14 @@ std::string SpokenName(const LayoutRow& row) {
                                        {"LedRx", "Receive lamp"},
                                        {"calSwitch", "CAL/RUN switch"},
                                        {"pnlPermInpRange", "Range"},
-                                       {"cmbInpRanges", "Ranges"},
+                                       {"cmbInpRanges", "Input ranges"},
                                        {"beInpZero", "Zero"},
                                        {"edInpMin", "Inpmin"},
                                        {"beInpFull", "FS"},
                                        {"edInpMax", "Inpmax"},
                                        {"lvInpCalStat", "Calibration status, input"},
                                        {"pnlPermOutRange", "Range"},
-                                       {"cmbOutRanges", "Ranges"},
+                                       {"cmbOutRanges", "Output ranges"},
                                        {"seOutZero", "Zero"},
                                        {"edOutMin", "Outmin"},
                                        {"seOutFull", "FS"},
@@ -302,6 +302,12 @@ std::string_view KeyboardWay(const LayoutRow& row) {
         {"lvInpCalStat", "From the keyboard: Shift+F10 or the Menu key opens the menu."},
         {"lvOutCalStat", "From the keyboard: Shift+F10 or the Menu key opens the menu."}};
     return Find(Ways, row.Name);
+}
+
+std::string_view SpokenHint(const LayoutRow& row) {
+    static constexpr ByName Told[] = {{"cmbOutRanges", "Select output range to calibrate"}};
+    const std::string_view told = Find(Told, row.Name);
+    return told.empty() ? std::string_view(row.Hint) : told;
 }
 
 bool IsPicturePart(const LayoutRow& row) {

@@ -66,6 +66,10 @@ const LayoutRow* FieldLedBy(const LayoutRow& label);
 // ("Press button", "Right click"); empty for the others. Added to its description.
 std::string_view KeyboardWay(const LayoutRow& row);
 
+// What a screen reader reads as a control's description: its hint, but where the hint names the
+// other side (the output list's hint speaks of the input range), what the control does.
+std::string_view SpokenHint(const LayoutRow& row);
+
 // The levers, pins and numbers of the SW1 and JP6 pictures, which the pictures speak for.
 bool IsPicturePart(const LayoutRow& row);
 

@@ -121,6 +121,7 @@ void TfrmMain::BuildLayout() {
     QHash<QString, QWidget*> made;
     made.insert(QString(), this);
     QHash<QWidget*, std::vector<std::pair<int, QWidget*>>> childrenByTab;
+    std::vector<std::pair<QLabel*, const char*>> leading;
     for (const LayoutRow& row : MainLayout()) {
         QWidget* parent = made.value(QString::fromUtf8(row.Parent));
         if (parent == nullptr) {
@@ -144,11 +145,16 @@ void TfrmMain::BuildLayout() {
         } else if (row.Kind != ControlKind::UnitLabel) {
             w->setAccessibleName(QString::fromStdString(SpokenName(row)));
         }
-        QString description = QString(hint).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        const std::string_view told = SpokenHint(row);
+        QString description = QString::fromUtf8(told.data(), static_cast<qsizetype>(told.size()))
+                                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         if (const std::string_view way = KeyboardWay(row); !way.empty()) {
             description += QStringLiteral("\n") + QString::fromUtf8(way.data(), way.size());
         }
         w->setAccessibleDescription(description);
+        if (const LayoutRow* field = FieldLedBy(row); field != nullptr) {
+            leading.emplace_back(static_cast<QLabel*>(w), field->Name);
+        }
         if (row.Tab >= 0) {
             childrenByTab[parent].emplace_back(row.Tab, w);
         }
@@ -168,6 +174,10 @@ void TfrmMain::BuildLayout() {
         }
     };
     walk(this);
+    // A caption leading a field labels it for a screen reader too.
+    for (const auto& [label, field] : leading) {
+        label->setBuddy(made.value(QString::fromUtf8(field)));
+    }
     for (std::size_t i = 1; i < chain.size(); ++i) {
         setTabOrder(chain[i - 1], chain[i]);
     }

@@ -5,11 +5,16 @@
 #include "NumberedList.h"
 #include "ToggleSwitch.h"
 
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 
 namespace zx {
 namespace {
+
+constexpr const char* SpokenChoice = "zxSpokenChoice";
 
 // A control whose value is a text that a screen reader reads through the text interface.
 class ReadOnlyText : public QAccessibleWidget, public QAccessibleTextInterface {
@@ -65,24 +70,73 @@ protected:
     QString Shown() const override { return static_cast<QLabel*>(widget())->text(); }
 };
 
-// A numbered list: named by its label, its value the entry chosen.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+// A status panel is a polite live region: a screen reader says each new message when the user
+// is done, without moving the focus; the message is said whole. (Older Qt carries no object
+// attributes to the accessibility bus; there the changes of name and text are what is heard.)
+class AccessibleStatusPanel : public AccessibleTextLabel, public QAccessibleAttributesInterface {
+public:
+    explicit AccessibleStatusPanel(QLabel* label)
+        : AccessibleTextLabel(label, QAccessible::StatusBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        return t == QAccessible::AttributesInterface
+                   ? static_cast<QAccessibleAttributesInterface*>(this)
+                   : AccessibleTextLabel::interface_cast(t);
+    }
+    QList<QAccessible::Attribute> attributeKeys() const override {
+        return {QAccessible::Attribute::Custom};
+    }
+    QVariant attributeValue(QAccessible::Attribute key) const override {
+        if (key != QAccessible::Attribute::Custom) {
+            return {};
+        }
+        return QVariant::fromValue(QHash<QString, QString>{
+            {QStringLiteral("live"), QStringLiteral("polite")},
+            {QStringLiteral("container-live"), QStringLiteral("polite")},
+            {QStringLiteral("atomic"), QStringLiteral("true")}});
+    }
+};
+#else
+class AccessibleStatusPanel : public AccessibleTextLabel {
+public:
+    explicit AccessibleStatusPanel(QLabel* label)
+        : AccessibleTextLabel(label, QAccessible::StatusBar) {}
+};
+#endif
+
+// A list to choose from (ports, ranges): named by what it is, its value the entry chosen, its
+// one child the list of entries a screen reader browses, the chosen one selected.
 class AccessibleChoiceList : public ReadOnlyText {
 public:
     explicit AccessibleChoiceList(QComboBox* list) : ReadOnlyText(list, QAccessible::ComboBox) {}
 
     QString text(QAccessible::Text t) const override {
-        return t == QAccessible::Value ? Shown() : QAccessibleWidget::text(t);
+        if (t == QAccessible::Value || (t == QAccessible::Name && List()->accessibleName().isEmpty())) {
+            return Shown();
+        }
+        return QAccessibleWidget::text(t);
     }
     using ReadOnlyText::text;
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(List()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child != nullptr && child->object() == List()->view() ? 0 : -1;
+    }
     QStringList actionNames() const override { return {showMenuAction()}; }
     void doAction(const QString& action) override {
         if (action == showMenuAction()) {
-            static_cast<QComboBox*>(widget())->showPopup();
+            List()->showPopup();
         }
     }
 
 protected:
-    QString Shown() const override { return static_cast<QComboBox*>(widget())->currentText(); }
+    QString Shown() const override { return List()->currentText(); }
+
+private:
+    QComboBox* List() const { return static_cast<QComboBox*>(widget()); }
 };
 
 // A group: its caption names it; the parts of its pictures are left out of its children.
@@ -176,7 +230,7 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
         return new AccessibleTextLabel(static_cast<QLabel*>(widget), QAccessible::StaticText);
     }
     if (className == QLatin1String("zx::StatusPanel")) {
-        return new AccessibleTextLabel(static_cast<QLabel*>(widget), QAccessible::StatusBar);
+        return new AccessibleStatusPanel(static_cast<QLabel*>(widget));
     }
     if (className == QLatin1String("zx::ToggleSwitch")) {
         return new AccessibleToggle(static_cast<ToggleSwitch*>(widget));
@@ -184,7 +238,8 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
     if (className == QLatin1String("zx::Lamp")) {
         return new AccessibleLamp(static_cast<Lamp*>(widget));
     }
-    if (className == QLatin1String("zx::NumberedList")) {
+    if (className == QLatin1String("zx::NumberedList") ||
+        className == QLatin1String("zx::RangeList")) {
         return new AccessibleChoiceList(static_cast<QComboBox*>(widget));
     }
     if (className == QLatin1String("zx::GroupBox")) {
@@ -217,6 +272,25 @@ void EnsureAccessibleWidgets() {
 
 void SpeakThroughPicture(QWidget* part) {
     part->setProperty(AccessibleGroup::PicturePart, true);
+}
+
+void SpeakChoices(QComboBox* list) {
+    EnsureAccessibleWidgets();
+    QObject::connect(list, &QComboBox::currentIndexChanged, list, [list](int index) {
+        // The entries keep the choice selected while the list is closed, so that a screen
+        // reader browsing them hears which one it is; and the new choice is said as text, for
+        // the list's name stays what the list is.
+        if (QItemSelectionModel* chosen = list->view()->selectionModel(); chosen != nullptr) {
+            chosen->setCurrentIndex(list->model()->index(index, list->modelColumn()),
+                                    QItemSelectionModel::ClearAndSelect);
+        }
+        const QString before = list->property(SpokenChoice).toString();
+        list->setProperty(SpokenChoice, list->currentText());
+        if (QAccessible::isActive() && before != list->currentText()) {
+            QAccessibleTextUpdateEvent text(list, 0, before, list->currentText());
+            QAccessible::updateAccessibility(&text);
+        }
+    });
 }
 
 void AnnounceText(QLabel* label, const QString& before) {

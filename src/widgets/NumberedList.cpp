@@ -22,7 +22,7 @@ int TrailingNumber(const QString& text) {
 } // namespace
 
 NumberedList::NumberedList(QWidget* parent) : QComboBox(parent) {
-    EnsureAccessibleWidgets();
+    SpeakChoices(this);
 }
 
 void NumberedList::keyPressEvent(QKeyEvent* event) {

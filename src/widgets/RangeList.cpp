@@ -1,5 +1,7 @@
 #include "RangeList.h"
 
+#include "Accessible.h"
+
 #include <QAbstractItemView>
 #include <QStylePainter>
 
@@ -8,6 +10,7 @@ namespace zx {
 RangeList::RangeList(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setMaxVisibleItems(25);
+    SpeakChoices(this);
 }
 
 void RangeList::AddItem(const QString& text) {

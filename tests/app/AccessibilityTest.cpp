@@ -63,6 +63,20 @@ TEST_F(Accessibility, EveryControlOfTheLayoutHasARoleAndAName) {
     EXPECT_EQ(Of(Window.pnlTemp)->text(QAccessible::Name),
               "Internal ambient temperature of the module in degrees Celcius");
     EXPECT_EQ(Of(Window.beInpFull)->text(QAccessible::Name), "FS");
+    // The range lists say which they are, their range being their value; the caption before
+    // them labels them.
+    for (QComboBox* list : {Window.cmbInpRanges, Window.cmbOutRanges}) {
+        const bool input = list == Window.cmbInpRanges;
+        QAccessibleInterface* a = Of(list);
+        EXPECT_EQ(a->text(QAccessible::Name), input ? "Input ranges" : "Output ranges");
+        EXPECT_EQ(a->text(QAccessible::Value), list->currentText());
+        EXPECT_TRUE(a->text(QAccessible::Description).contains(input ? "input" : "output"));
+        QStringList labels;
+        for (const auto& [label, relation] : a->relations(QAccessible::Label)) {
+            labels << label->text(QAccessible::Name);
+        }
+        EXPECT_TRUE(labels.contains("Ranges")) << labels.join(", ").toStdString();
+    }
     EXPECT_EQ(Of(Window.lvInpCalStat)->text(QAccessible::Name), "Calibration status, input");
     EXPECT_TRUE(Of(Window.lvInpCalStat)->text(QAccessible::Description).startsWith("Right click"))
         << "the hint stays the description";
@@ -97,6 +111,11 @@ TEST_F(Accessibility, TheStatusLineTheSwitchAndThePicturesSayTheirState) {
               "SW1: 1 down, 2 up, 3 down, 4 down, 5 up, 6 down"); // range 5
     EXPECT_EQ(Of(Window.Shape1)->text(QAccessible::Name), "JP6: V");
     EXPECT_EQ(Of(Window.pnlTemp)->text(QAccessible::Value), "31.3");
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    const QVariant live = status->attributesInterface()->attributeValue(
+        QAccessible::Attribute::Custom);
+    EXPECT_EQ(live.value<QHash<QString, QString>>().value("live"), "polite");
+#endif
 
     QAccessibleInterface* toggle = Of(Window.calSwitch);
     EXPECT_EQ(toggle->role(), QAccessible::CheckBox);
@@ -144,14 +163,22 @@ TEST_F(Accessibility, ThePortListIsNamedByItsLabelAndTypedNumbersPickAPort) {
         QAccessibleInterface* list = Of(dialog->cbComPorts);
         named = list->text(QAccessible::Name);
         QTest::keyClicks(dialog->cbComPorts, "5");
-        chosen = list->text(QAccessible::Value);
+        // The entries are there to browse, the chosen one selected.
+        QAccessibleInterface* entries = list->child(0);
+        ASSERT_NE(entries, nullptr);
+        for (int i = 0; i < entries->childCount(); ++i) {
+            if (entries->child(i)->state().selected) {
+                chosen += entries->child(i)->text(QAccessible::Name);
+            }
+        }
+        chosen += "=" + list->text(QAccessible::Value);
         QTest::keyClick(dialog->cbComPorts, Qt::Key_Home); // a new number starts
         QTest::keyClicks(dialog->cbComPorts, "49");
         dialog->btnOk->click();
     });
     Window.sbMainPanels0DblClick(Window.sbMain);
     EXPECT_EQ(named, "Please select COM port:");
-    EXPECT_EQ(chosen, "COM5");
+    EXPECT_EQ(chosen, "COM5=COM5");
     EXPECT_EQ(Window.ComPort->ComNumber(), 49);
 }
 

@@ -1,14 +1,46 @@
 """A screen reader's view of the running tool, through AT-SPI, with the keyboard alone: the port
-list is named by its label and takes the port's number typed; every control of the window has a
-role and a name that says what it is or holds, never what to do; the CAL/RUN switch is a check
-box, checked in CAL; a change of the status line reaches a listener. Run by scripts/atspi-check.
+list is named by its label, its ports can be browsed with the chosen one selected, an arrowed
+port is said, and it takes the port's number typed; every control of the window has a role and
+a name that says what it is or holds, never what to do; the range lists say which they are; the
+CAL/RUN switch is a check box, checked in CAL; the status line is a polite live region whose
+outcome is said once. Run by scripts/atspi-check.
 """
 import sys
 
 import pyatspi
 from gi.repository import GLib
 
-from tree import choose_port, click, find, find_all, tool_window, wait_until, xdotool
+from tree import (choose_port, click, find, find_all, tool_window, value, wait_until,
+                  xdotool)
+
+
+def selected_entries(combo):
+    entries = combo.getChildAtIndex(0)
+    return [entries.getChildAtIndex(i).name for i in range(entries.childCount)
+            if entries.getChildAtIndex(i).getState().contains(pyatspi.STATE_SELECTED)]
+
+
+def hear(kinds, act, seconds=2.0):
+    """The events of those kinds that come while the act is done, as (source name, data)."""
+    heard = []
+
+    def listener(e):
+        heard.append((e.type, e.source.name, e.any_data))
+    for kind in kinds:
+        pyatspi.Registry.registerEventListener(listener, kind)
+    GLib.idle_add(lambda: act() and False)
+    GLib.timeout_add(int(seconds * 1000), pyatspi.Registry.stop)
+    pyatspi.Registry.start()
+    for kind in kinds:
+        pyatspi.Registry.deregisterEventListener(listener, kind)
+    return heard
+
+
+def qt_carries_attributes():
+    import subprocess
+    version = subprocess.run(["qtpaths6", "--qt-version"], capture_output=True,
+                             text=True).stdout.strip()
+    return tuple(int(p) for p in version.split(".")[:2]) >= (6, 8), version
 
 INSTRUCTIONS = ("Press", "To ", "Right click", "Select", "Enter", "1)")
 
@@ -26,9 +58,18 @@ def main():
         print("atspi: the port dialog is not on the accessibility bus")
         return 1
     ports = find(dialog, lambda n: n.getRole() == pyatspi.ROLE_COMBO_BOX)
-    value = ports.queryText().getText(0, -1) if ports is not None else ""
+    first = value(ports) if ports is not None else ""
     check(ports is not None and ports.name == "Please select COM port:",
-          "the port list is named by its label (%r, value %r)" % (ports and ports.name, value))
+          "the port list is named by its label (%r, value %r)" % (ports and ports.name, first))
+    # The ports can be browsed, the chosen one selected; Down says the next one.
+    check(ports is not None and selected_entries(ports) == [first],
+          "the port list's entries show the chosen one selected (%s)"
+          % (ports and selected_entries(ports)))
+    heard = hear(["object:text-changed:insert"], lambda: xdotool("key", "Down"))
+    said = [data for kind, source, data in heard if source == ports.name]
+    now = value(ports)
+    check(now != first and said == [now] and selected_entries(ports) == [now],
+          "Down said the next port once (%s, heard %s)" % (now, said))
     choose_port(49)
 
     window = tool_window()
@@ -51,18 +92,36 @@ def main():
                                                       pyatspi.ROLE_TOGGLE_BUTTON),
           "the CAL/RUN switch is a check box (%s)" % (switch and switch.getRoleName()))
 
-    heard = []
-    pyatspi.Registry.registerEventListener(
-        lambda e: heard.append(e.source.name), "object:property-change:accessible-name")
+    lists = {n.name: n for n in find_all(window, lambda n: n.getRole() == pyatspi.ROLE_COMBO_BOX)}
+    for name in ("Input ranges", "Output ranges"):
+        ranges = lists.get(name)
+        labels = [t.name for r in (ranges.getRelationSet() if ranges else [])
+                  if r.getRelationType() == pyatspi.RELATION_LABELLED_BY
+                  for t in (r.getTarget(i) for i in range(r.getNTargets()))]
+        check(ranges is not None and value(ranges).endswith(("V", "mA")) and "Ranges" in labels,
+              "the list %r holds a range as its value and is labelled by its caption (%s, %s)"
+              % (name, ranges and value(ranges), labels))
+
     read = find(window, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON
                 and n.description.startswith("Press to read programmed input range"))
     if read is None:
         print("atspi: no read button")
         return 1
-    read.queryAction().doAction(0)
-    GLib.timeout_add(3000, pyatspi.Registry.stop)
-    pyatspi.Registry.start()
-    check("Success." in heard, "the status line's Success. is heard (%s)" % heard)
+    heard = hear(["object:text-changed:insert", "object:property-change:accessible-name"],
+                 lambda: read.queryAction().doAction(0), 3)
+    status = find(window, lambda n: n.getRole() == pyatspi.ROLE_STATUS_BAR
+                  and n.name == "Ready")
+    inserted = [data for kind, source, data in heard
+                if kind.startswith("object:text-changed") and data == "Success."]
+    check(len(inserted) == 1, "the status line's Success. is said once (%d times)" % len(inserted))
+    carries, version = qt_carries_attributes()
+    if carries:
+        attributes = status.getAttributes() if status else []
+        check("live:polite" in attributes, "the status line is a polite live region (%s)"
+              % attributes)
+    else:
+        print("atspi: skipped: the live attribute: Qt %s carries no object attributes to the "
+              "accessibility bus (Qt 6.8 does)" % version)
 
     # The second status panel's task from the keyboard: Ctrl+I reads the version. (Xvfb has no
     # window manager to give the window the keyboard: a click on the status line does.)

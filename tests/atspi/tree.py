@@ -120,7 +120,11 @@ def quiet(seconds=1.5):
 def index_of(combo):
     items = combo.getChildAtIndex(0)
     names = [items.getChildAtIndex(i).name for i in range(items.childCount)]
-    return names.index(combo.name), len(names)
+    return names.index(value(combo)), len(names)
+
+
+def value(node):
+    return node.queryText().getText(0, -1)
 
 
 def button(window, hint):
