@@ -91,10 +91,10 @@ public:
         if (key != QAccessible::Attribute::Custom) {
             return {};
         }
-        return QVariant::fromValue(QHash<QString, QString>{
-            {QStringLiteral("live"), QStringLiteral("polite")},
-            {QStringLiteral("container-live"), QStringLiteral("polite")},
-            {QStringLiteral("atomic"), QStringLiteral("true")}});
+        return QVariant::fromValue(
+            QHash<QString, QString>{{QStringLiteral("live"), QStringLiteral("polite")},
+                                    {QStringLiteral("container-live"), QStringLiteral("polite")},
+                                    {QStringLiteral("atomic"), QStringLiteral("true")}});
     }
 };
 #else
@@ -112,7 +112,8 @@ public:
     explicit AccessibleChoiceList(QComboBox* list) : ReadOnlyText(list, QAccessible::ComboBox) {}
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value || (t == QAccessible::Name && List()->accessibleName().isEmpty())) {
+        if (t == QAccessible::Value ||
+            (t == QAccessible::Name && List()->accessibleName().isEmpty())) {
             return Shown();
         }
         return QAccessibleWidget::text(t);

@@ -112,8 +112,8 @@ TEST_F(Accessibility, TheStatusLineTheSwitchAndThePicturesSayTheirState) {
     EXPECT_EQ(Of(Window.Shape1)->text(QAccessible::Name), "JP6: V");
     EXPECT_EQ(Of(Window.pnlTemp)->text(QAccessible::Value), "31.3");
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
-    const QVariant live = status->attributesInterface()->attributeValue(
-        QAccessible::Attribute::Custom);
+    const QVariant live =
+        status->attributesInterface()->attributeValue(QAccessible::Attribute::Custom);
     EXPECT_EQ(live.value<QHash<QString, QString>>().value("live"), "polite");
 #endif
 
