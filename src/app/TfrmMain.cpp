@@ -103,6 +103,7 @@ TfrmMain::TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts
     ComPort = new zx::ComPort(clock, std::move(ports), this);
     DataPacket = new zx::DataPacket(*ComPort, this);
     LightControl = new zx::LightControl(*ComPort, this);
+    Engine = new zx::LinkEngine(*ComPort, *DataPacket, Codec, *this, this);
 
     BuildLayout();
     BindControls();
@@ -274,15 +275,11 @@ void TfrmMain::WireHandlers() {
     on(ComPort, &ComPort::OnTriggerTimer,
        [this](quint16 handle) { ComPortTriggerTimer(ComPort, handle); });
     on(ComPort, &ComPort::DeviceLost, [this](const QString& reason) { ComPortDeviceLost(reason); });
-    // The port's triggers go with it, and so do the requests: a handle of a closed port names
-    // nothing, and nothing is awaited or waits on a line that is gone.
+    // The display trigger goes with the port, and so does a message being read.
     connect(ComPort, &ComPort::Closed, this, [this] {
-        TimeoutTrigger = 0;
         DisplayTrigger = 0;
         ErrorShowing_ = false;
-        StraysTold_ = 0;
         DeferredBusyText_.clear();
-        Requests.Clear();
     });
     on(DataPacket, &DataPacket::OnPacket,
        [this](const quint8* data, int size) { DataPacketPacket(DataPacket, data, size); });

@@ -8,6 +8,7 @@
 #include "GroupBox.h"
 #include "Lamp.h"
 #include "LightControl.h"
+#include "LinkEngine.h"
 #include "MainControls.h"
 #include "NumberEdit.h"
 #include "RangeList.h"
@@ -67,7 +68,7 @@ inline const QString MainTitle =
 
 // The main window. Every operation of the tool is a method of it; the layer a method belongs
 // to keeps its source file (link/, sections/, app/).
-class TfrmMain : public QWidget {
+class TfrmMain : public QWidget, public LinkEngine::Client {
     Q_OBJECT
 public:
     TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts,
@@ -102,6 +103,7 @@ public:
     zx::ComPort* ComPort = nullptr;
     zx::DataPacket* DataPacket = nullptr;
     zx::LightControl* LightControl = nullptr;
+    zx::LinkEngine* Engine = nullptr;
 
     // ---- Flags -----------------------------------------------------------------------------
     bool FormReady = false;
@@ -129,9 +131,8 @@ public:
     void btnGetInpRangeKeyDown(QObject* Sender, int& Key, TShiftState Shift);
 
     // ---- Port connection -------------------------------------------------------------------
-    // The response time-out of the request on the line, and the display time of a message:
-    // two triggers, so that neither cuts the other short.
-    quint16 TimeoutTrigger = 0;
+    // The display time of a message; the engine keeps the response time-out on a trigger of
+    // its own, so that neither cuts the other short.
     quint16 DisplayTrigger = 0;
     void OpenPort(quint16 number);
     void ClosePort();
@@ -140,10 +141,20 @@ public:
     // True when the request was written to the port, or waits for the one on the line.
     // choice names what the request sets, where a newer request may replace it.
     bool SendRequest(RequestQueue::Sets choice = RequestQueue::Sets::Nothing);
-    RequestQueue Requests;
+    const RequestQueue& Requests() const {
+        return Engine->Requests();
+    }
     void DataPacketPacket(QObject* Sender, const quint8* Data, int Size);
-    void HandleResponse(std::size_t count);
     void Dispatch(quint8 code);
+    // The engine's outcomes, said on the status line.
+    void Answered(std::uint8_t code, bool late) override;
+    void Leaving(const RequestQueue::Request& request) override;
+    void NoResponse(const RequestQueue::Request& request) override;
+    void TransmitQueueFull() override;
+    bool HoldsLine() const override {
+        return ErrorShowing_;
+    }
+    void RecordFailed(const std::string& problem) override;
     void ShowStatus(const QString& text, StatusKind kind);
     void ComPortTriggerTimer(QObject* Sender, quint16 TriggerHandle);
     void ComPortDeviceLost(const QString& reason);
@@ -218,7 +229,6 @@ public:
     void sbMainPanels1DblClick(QObject* Sender);
     void RequestVersion();
     void ApplyVersion();
-    void SendToolkitVersion();
     void ApplyToolkitAck();
 
     // ---- Seams and helpers -------------------------------------------------------------------
@@ -237,9 +247,9 @@ private:
     void BuildLayout();
     void BindControls();
     void WireHandlers();
-    bool WriteRequest(RequestQueue::Request request);
-    void SendWaitingRequest();
-    bool LineHeld() const;
+    bool LineHeld() const {
+        return Engine->Held();
+    }
 
     DriverClock& Clock_;
     UserPrompts& Prompts_;
@@ -249,8 +259,6 @@ private:
     bool ErrorShowing_ = false; // an Error's display time runs
     bool StatusQuiet_ = false;  // a late answer is shown without touching the status line
     std::uint8_t ReportedCalMode_ = 0;
-    static constexpr int StraysToTell = 10; // per connection
-    int StraysTold_ = 0;
 };
 
 template <class F> TfrmMain::GuardedHandler<F> TfrmMain::Guarded(F handler) {

@@ -216,6 +216,34 @@ void BuildRequest(FrameCodec& c, const Request& r) {
     });
 }
 
+void ForEachRequestField(const Request& r, const RequestFieldVisitor& visit) {
+    for (Field field : FieldsOf(r.Code)) {
+        switch (field) {
+        case F::Range:
+            visit("Range", r.Range);
+            break;
+        case F::DacCode:
+            visit("DacCode", r.DacCode);
+            break;
+        case F::FullScale:
+            visit("FullScale", r.FullScale);
+            break;
+        case F::Minimum:
+            visit("Minimum", r.Minimum);
+            break;
+        case F::Maximum:
+            visit("Maximum", r.Maximum);
+            break;
+        case F::Invert:
+            visit("Invert", r.Invert ? 1.0f : 0.0f);
+            break;
+        case F::Value:
+            visit("Value", r.Value);
+            break;
+        }
+    }
+}
+
 Request ReadRequest(FrameCodec& c) {
     Request r;
     r.Code = c.RxBuffer[0];

@@ -3,6 +3,7 @@
 #include "FrameCodec.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,10 @@ struct Request {
 // Begins the request with its code and appends the payload its code carries; the transaction
 // engine closes and sends the frame.
 void BuildRequest(FrameCodec& codec, const Request& request);
+// Each payload field the request's code carries, in catalogue order, by its name ("Range",
+// "DacCode", "FullScale", "Minimum", "Maximum", "Invert", "Value") and value.
+using RequestFieldVisitor = std::function<void(std::string_view name, float value)>;
+void ForEachRequestField(const Request& request, const RequestFieldVisitor& visit);
 // The module's side: the request in RxBuffer, unescaped; fields the frame lacks read as 0.
 Request ReadRequest(FrameCodec& codec);
 

@@ -40,6 +40,7 @@ public:
     };
 
     bool Awaiting() const { return OnLine_.has_value(); }
+    const Request* OnLine() const { return OnLine_ ? &*OnLine_ : nullptr; }
 
     // A new request: waits, replacing the last waiting one only where that sets the same thing.
     // A query that repeats the last waiting one is already asked and waits only once.

@@ -1,5 +1,5 @@
-// One request on the line, its answer paired by code, two timers: the transaction engine and
-// the status line.
+// The window's side of the transaction engine: its outcomes on the status line, and the
+// status line's own display time.
 #include "TfrmMain.h"
 
 #include "Catalogue.h"
@@ -10,111 +10,53 @@
 namespace zx {
 
 bool TfrmMain::SendRequest(RequestQueue::Sets choice) {
-    PutRaw(ETX);
     // The Busy text its sender showed while the line was held goes with it.
-    std::string busyText = std::exchange(DeferredBusyText_, {});
-    if (!ComPort->Open()) {
-        return false;
-    }
-    if (Codec.TxOverflow()) {
-        return false; // a frame that did not fit is never sent cut short
-    }
-    RequestQueue::Request request{Codec.TxCode,
-                                  choice,
-                                  {Codec.TxBuffer.begin(), Codec.TxBuffer.begin() + Codec.TxLength},
-                                  std::move(busyText)};
-    if (LineHeld()) {
-        Requests.Put(std::move(request));
-        return true;
-    }
-    request.BusyText.clear(); // shown by its sender already
-    return WriteRequest(std::move(request));
+    return Engine->Send(choice, std::exchange(DeferredBusyText_, {}));
 }
 
-bool TfrmMain::LineHeld() const {
-    // A request on the line holds the next one back, and so does an error while it is read.
-    return Requests.Awaiting() || ErrorShowing_;
-}
-
-bool TfrmMain::WriteRequest(RequestQueue::Request request) {
+void TfrmMain::Leaving(const RequestQueue::Request& request) {
     if (!request.BusyText.empty()) {
         ShowStatus(QString::fromStdString(request.BusyText), Busy);
     }
-    try {
-        ComPort->WriteBlock(request.Frame.data(), static_cast<quint16>(request.Frame.size()));
-    } catch (const ComPortError&) {
-        // The line has stopped taking bytes (4 KiB queued and not leaving): this request is
-        // not sent, and the technician hears and sees so rather than the program ending.
-        ShowStatus(QStringLiteral("Transmit queue full !"), Error);
-        return false;
-    }
-    if (!ComPort->Open()) {
-        return false; // the line died under the write; the driver has closed it and said so
-    }
-    Requests.Written(std::move(request));
-    DataPacket->SetEnabled(true);
-    // Every request gets its own 73 ticks from its write, whatever a message's display time.
-    ComPort->ArmTimerTrigger(TimeoutTrigger, ResponseTimeoutTicks);
-    return true;
 }
 
-void TfrmMain::SendWaitingRequest() {
-    while (!LineHeld() && ComPort->Open()) {
-        auto next = Requests.Take();
-        if (!next) {
-            return;
-        }
-        WriteRequest(std::move(*next));
+void TfrmMain::TransmitQueueFull() {
+    // The line has stopped taking bytes: the technician hears and sees so rather than the
+    // program ending.
+    ShowStatus(QStringLiteral("Transmit queue full !"), Error);
+}
+
+void TfrmMain::NoResponse(const RequestQueue::Request& request) {
+    ShowStatus(QStringLiteral("No response !"), Error);
+    if (request.Code == cmdSetCalMode) {
+        SetToggle(ReportedCalMode_); // the switch goes back to what the module said last
     }
+}
+
+void TfrmMain::RecordFailed(const std::string& problem) {
+    std::fprintf(stderr, "zentrix: changes are not being recorded: %s\n", problem.c_str());
 }
 
 void TfrmMain::DataPacketPacket(QObject*, const quint8* Data, int Size) {
-    // A body longer than the receive buffer cannot be an answer of the catalogue: it is not
-    // copied, and goes on as an empty frame, which answers nothing.
-    const auto size = static_cast<std::size_t>(std::max(Size, 0));
-    HandleResponse(Codec.StoreRxRaw(Data, size) ? size : 0);
+    Engine->OnPacket(Data, Size);
 }
 
-void TfrmMain::HandleResponse(std::size_t count) {
-    // The collector keeps listening while the port is open: a late answer or a copy must be
-    // read as a frame of its own, never run together with the answer awaited.
-    DataPacket->SetEnabled(true);
-    const std::vector<quint8> body(Codec.RxRaw.begin(),
-                                   Codec.RxRaw.begin() + static_cast<std::ptrdiff_t>(count));
-    const quint8 code = Unescape(count);
-    switch (Requests.Arrived(code, body)) {
-    case RequestQueue::Arrival::Answer:
-        ComPort->DisarmTimerTrigger(TimeoutTrigger);
+void TfrmMain::Answered(std::uint8_t code, bool late) {
+    if (!late) {
         Dispatch(code);
-        break;
-    case RequestQueue::Arrival::Late: {
-        // The answer to a request that has had its "No response !": what it reports is the
-        // module's latest state, and is shown; the status line belongs to the request on the
-        // line and is left alone.
-        const bool quiet = std::exchange(StatusQuiet_, true);
-        try {
-            Dispatch(code);
-        } catch (...) {
-            StatusQuiet_ = quiet;
-            throw;
-        }
-        StatusQuiet_ = quiet;
-        break;
-    }
-    case RequestQueue::Arrival::Stray:
-        // Said, but not without end: a babbling line would drown standard error.
-        if (StraysTold_ < StraysToTell) {
-            std::fprintf(stderr, "zentrix: a frame with code %u answers no request; dropped%s\n",
-                         static_cast<unsigned>(code),
-                         ++StraysTold_ == StraysToTell ? " (further ones silently)" : "");
-        }
         return;
     }
-    // Once per programming answer, whether it came in time or late.
-    if (DispatchKind(code) == ResponseKind::ProgramInput) {
-        SendToolkitVersion();
+    // The answer to a request that has had its "No response !": what it reports is the
+    // module's latest state, and is shown; the status line belongs to the request on the line
+    // and is left alone.
+    const bool quiet = std::exchange(StatusQuiet_, true);
+    try {
+        Dispatch(code);
+    } catch (...) {
+        StatusQuiet_ = quiet;
+        throw;
     }
-    SendWaitingRequest();
+    StatusQuiet_ = quiet;
 }
 
 void TfrmMain::Dispatch(quint8 code) {
@@ -198,28 +140,18 @@ void TfrmMain::ShowStatus(const QString& text, StatusKind kind) {
 }
 
 void TfrmMain::ComPortTriggerTimer(QObject*, quint16 TriggerHandle) {
-    if (TriggerHandle == 0) {
+    if (TriggerHandle == 0 || Engine->OnTrigger(TriggerHandle)) {
         return;
     }
-    if (TriggerHandle == TimeoutTrigger) {
-        const auto request = Requests.TimedOut();
-        if (!request) {
-            return;
-        }
-        ShowStatus(QStringLiteral("No response !"), Error);
-        if (request->Code == cmdSetCalMode) {
-            SetToggle(ReportedCalMode_); // the switch goes back to what the module said last
-        }
-        SendWaitingRequest();
-    } else if (TriggerHandle == DisplayTrigger) {
+    if (TriggerHandle == DisplayTrigger) {
         ErrorShowing_ = false;
         const int kind = sbMain->Tag();
-        const RequestQueue::Request* next = Requests.Awaiting() ? nullptr : Requests.Next();
+        const RequestQueue::Request* next = Requests().Awaiting() ? nullptr : Requests().Next();
         // A request that waited behind the message says what it does instead.
         if ((kind == Error || kind == Success) && !(next != nullptr && !next->BusyText.empty())) {
             ShowStatus(QStringLiteral("Ready"), Ready);
         }
-        SendWaitingRequest();
+        Engine->Resume();
     }
     // Any other handle is a trigger of the collector or of the lamps.
 }

@@ -53,12 +53,6 @@ void TfrmMain::ApplyVersion() {
     ShowStatus(QStringLiteral("Success."), Success);
 }
 
-void TfrmMain::SendToolkitVersion() {
-    ShowStatus(QStringLiteral("Setting Toolkit version..."), Busy);
-    BuildRequest(Codec, {.Code = cmdSetToolkitVersion, .Value = ToolkitVersion});
-    SendRequest();
-}
-
 void TfrmMain::ApplyToolkitAck() {
     if (ReadToolkitAck(Codec) != 0) {
         ShowStatus(QStringLiteral("Success."), Success);

@@ -151,7 +151,7 @@ static void ApplyInput(TfrmMain& w, InputView view) {
     }
     // While a newer choice of the technician waits, the list and what belongs to its range
     // stay where the hand put them: the answer to that choice will set them.
-    const bool held = w.Requests.Holds(RequestQueue::Sets::InputRange);
+    const bool held = w.Requests().Holds(RequestQueue::Sets::InputRange);
     const bool active = view != InputView::Programmed && !held; // the lower, active half
     const bool programmed = view != InputView::Active;          // the upper, programmed half
     if (active) {

@@ -187,7 +187,7 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
     }
     // While a newer choice of the technician waits (the list, a DAC code field), the answer to
     // an older request does not set that control back.
-    const bool held = w.Requests.Holds(RequestQueue::Sets::OutputRange);
+    const bool held = w.Requests().Holds(RequestQueue::Sets::OutputRange);
     const bool active = view != OutputView::Programmed && !held;
     const bool programmed = view != OutputView::Active;
     if (active) {
@@ -219,10 +219,10 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
         w.pnlOutZeroP->setText(QString::number(r.ZeroCode));
         w.pnlOutFsP->setText(QString::number(r.FullCode));
     }
-    if (active && !w.Requests.Holds(RequestQueue::Sets::ZeroCode)) {
+    if (active && !w.Requests().Holds(RequestQueue::Sets::ZeroCode)) {
         w.seOutZero->setValue(r.ZeroCode);
     }
-    if (active && !w.Requests.Holds(RequestQueue::Sets::FullCode)) {
+    if (active && !w.Requests().Holds(RequestQueue::Sets::FullCode)) {
         w.seOutFull->setValue(r.FullCode);
     }
     if (programmed) {

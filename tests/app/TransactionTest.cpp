@@ -43,7 +43,7 @@ TEST_F(StartUp, OpensThePortAndAsksForCalRun) {
     EXPECT_TRUE(StatusText().isEmpty()) << "the query shows no status";
     EXPECT_TRUE(Prompts.Infos.isEmpty());
     EXPECT_EQ(Clock.Slept(), 1000ms) << "two settle times of 500 ms";
-    EXPECT_NE(Window.TimeoutTrigger, 0);
+    EXPECT_NE(Window.Engine->TimeoutTrigger(), 0);
     EXPECT_TRUE(Window.FormReady);
     EXPECT_TRUE(Window.InputEventsArmed);
     EXPECT_TRUE(Window.OutputEventsArmed);
@@ -332,25 +332,26 @@ TEST_F(Transactions, OneRequestIsOnTheLineAtATimeAndTheLastChoiceWins) {
     // A closed port drops what waits.
     Window.btnGetPermInpRange->click();
     Window.ComPort->SetOpen(false);
-    EXPECT_EQ(Window.Requests.Waiting(), 0u);
-    EXPECT_FALSE(Window.Requests.Awaiting());
+    EXPECT_EQ(Window.Requests().Waiting(), 0u);
+    EXPECT_FALSE(Window.Requests().Awaiting());
 }
 
 TEST_F(Transactions, OtherTriggersNeverTouchTheStatusLine) {
     Read();
-    Window.ComPortTriggerTimer(Window.ComPort, static_cast<quint16>(Window.TimeoutTrigger + 77));
+    Window.ComPortTriggerTimer(Window.ComPort,
+                               static_cast<quint16>(Window.Engine->TimeoutTrigger() + 77));
     EXPECT_EQ(StatusText(), "Reading range...");
     Clock.Advance(500ms); // the lamps' triggers fire meanwhile
     EXPECT_EQ(StatusText(), "Reading range...");
 }
 
 TEST_F(Transactions, ChoosingTheOpenPortAgainReopensIt) {
-    const quint16 before = Window.TimeoutTrigger;
+    const quint16 before = Window.Engine->TimeoutTrigger();
     const auto slept = Clock.Slept();
     AnswerPortDialog("COM1");
     Window.sbMainPanels0DblClick(Window.sbMain);
     EXPECT_TRUE(Window.ComPort->Open());
-    EXPECT_NE(Window.TimeoutTrigger, before) << "a fresh trigger";
+    EXPECT_NE(Window.Engine->TimeoutTrigger(), before) << "a fresh trigger";
     EXPECT_EQ(Clock.Slept() - slept, 1000ms);
     ExpectStatus("COM port opened.", clBlack);
     Read();
@@ -428,7 +429,7 @@ TEST_F(Transactions, ALostDeviceLeavesNoComPortUntilThePortIsChosenAgain) {
     Window.btnGetPermInpRange->click();
     EXPECT_FALSE(Window.ComPort->Open());
     ExpectStatus("No COM port !", clRed);
-    EXPECT_EQ(Window.TimeoutTrigger, 0) << "the closed port's trigger names nothing";
+    EXPECT_EQ(Window.Engine->TimeoutTrigger(), 0) << "the closed port's trigger names nothing";
     Clock.Advance(10s);
     EXPECT_EQ(StatusText(), "No COM port !") << "no time-out after the loss";
     EXPECT_EQ(Window.sbMain->PanelText(0), "COM1,9600,N,8,1");

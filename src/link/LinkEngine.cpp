@@ -1,0 +1,206 @@
+#include "LinkEngine.h"
+
+#include "Catalogue.h"
+#include "ChangeRecord.h"
+#include "ComPort.h"
+#include "DataPacket.h"
+#include "RecordBook.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace zx {
+
+LinkEngine::LinkEngine(ComPort& port, DataPacket& collector, FrameCodec& codec, Client& client,
+                       QObject* parent)
+    : QObject(parent), Port_(port), Collector_(collector), Codec_(codec), Client_(client) {
+    // The port's triggers go with it, and so do the requests: a handle of a closed port names
+    // nothing, and nothing is awaited or waits on a line that is gone.
+    connect(&Port_, &ComPort::Closed, this, [this] { Reset(); });
+}
+
+void LinkEngine::Open(std::uint16_t number) {
+    Port_.SetOpen(false);
+    Port_.Clock().Sleep(SettleTime); // the module settles after the line drops
+    Port_.SetComNumber(number);
+    Port_.SetDTR(true);
+    Port_.SetRTS(true);
+    Port_.SetOpen(true); // raises ComPortError; the rest is then skipped
+    TimeoutTrigger_ = Port_.AllocateTimerTrigger();
+    // Listening from the start: whatever the module sends is read as a frame and sorted here,
+    // never left to run into the next answer.
+    Collector_.SetEnabled(true);
+    Port_.Clock().Sleep(SettleTime); // and after it comes up
+}
+
+void LinkEngine::Close() {
+    if (!Port_.Open()) {
+        return;
+    }
+    Port_.SetOpen(false);
+    Port_.Clock().Sleep(SettleTime);
+}
+
+void LinkEngine::Reset() {
+    TimeoutTrigger_ = 0;
+    StraysTold_ = 0;
+    Requests_.Clear();
+    OwedChanges_.clear();
+    VersionText_.clear();
+}
+
+bool LinkEngine::Send(RequestQueue::Sets choice, std::string busyText) {
+    Codec_.PutRaw(ETX);
+    if (!Port_.Open() || Codec_.TxOverflow()) {
+        return false; // a frame that did not fit is never sent cut short
+    }
+    RequestQueue::Request request{
+        Codec_.TxCode,
+        choice,
+        {Codec_.TxBuffer.begin(), Codec_.TxBuffer.begin() + Codec_.TxLength},
+        std::move(busyText)};
+    if (Held()) {
+        Requests_.Put(std::move(request));
+        return true;
+    }
+    return Write(std::move(request));
+}
+
+bool LinkEngine::Held() const {
+    return Requests_.Awaiting() || Client_.HoldsLine();
+}
+
+bool LinkEngine::Write(RequestQueue::Request request) {
+    Client_.Leaving(request);
+    try {
+        Port_.WriteBlock(request.Frame.data(), static_cast<quint16>(request.Frame.size()));
+    } catch (const ComPortError&) {
+        // The line has stopped taking bytes (4 KiB queued and not leaving): this request is
+        // not sent, and its owner says so rather than the program ending.
+        Client_.TransmitQueueFull();
+        return false;
+    }
+    if (!Port_.Open()) {
+        return false; // the line died under the write; the driver has closed it and said so
+    }
+    if (Trace_) {
+        Trace_("tx", request.Frame);
+    }
+    Requests_.Written(std::move(request));
+    Collector_.SetEnabled(true);
+    // Every request gets its own 73 ticks from its write, whatever else is shown meanwhile.
+    Port_.ArmTimerTrigger(TimeoutTrigger_, ResponseTimeoutTicks);
+    return true;
+}
+
+void LinkEngine::Resume() {
+    SendWaiting();
+}
+
+void LinkEngine::SendWaiting() {
+    while (!Held() && Port_.Open()) {
+        auto next = Requests_.Take();
+        if (!next) {
+            return;
+        }
+        Write(std::move(*next));
+    }
+}
+
+void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
+    // A body longer than the receive buffer cannot be an answer of the catalogue: it is not
+    // copied, and goes on as an empty frame, which answers nothing.
+    const auto length = static_cast<std::size_t>(std::max(size, 0));
+    const std::size_t count = Codec_.StoreRxRaw(data, length) ? length : 0;
+    // The collector keeps listening while the port is open: a late answer or a copy must be
+    // read as a frame of its own, never run together with the answer awaited.
+    Collector_.SetEnabled(true);
+    const std::vector<std::uint8_t> body(Codec_.RxRaw.begin(),
+                                         Codec_.RxRaw.begin() + static_cast<std::ptrdiff_t>(count));
+    if (Trace_) {
+        std::vector<std::uint8_t> frame = EncodeFrame(data, length);
+        Trace_("rx", frame);
+    }
+    const std::uint8_t code = Codec_.Unescape(count);
+    // Kept for the record before the pairing takes it off the line.
+    std::optional<RequestQueue::Request> onLine;
+    if (Requests_.OnLine() != nullptr) {
+        onLine = *Requests_.OnLine();
+    }
+    const RequestQueue::Arrival arrival = Requests_.Arrived(code, body);
+    if (arrival == RequestQueue::Arrival::Stray) {
+        // Said, but not without end: a babbling line would drown standard error.
+        if (StraysTold_ < StraysToTell) {
+            std::fprintf(stderr, "zentrix: a frame with code %u answers no request; dropped%s\n",
+                         static_cast<unsigned>(code),
+                         ++StraysTold_ == StraysToTell ? " (further ones silently)" : "");
+        }
+        return;
+    }
+    const bool late = arrival == RequestQueue::Arrival::Late;
+    if (!late) {
+        Port_.DisarmTimerTrigger(TimeoutTrigger_);
+    }
+    if (DispatchKind(code) == ResponseKind::Version) {
+        VersionText_ = ReadVersionText(Codec_);
+    }
+    if (ChangesModule(code)) {
+        if (!late && onLine) {
+            Record(*onLine, true, false);
+        } else {
+            for (auto it = OwedChanges_.begin(); it != OwedChanges_.end(); ++it) {
+                if (it->Code == code) {
+                    Record(*it, true, true);
+                    OwedChanges_.erase(it);
+                    break;
+                }
+            }
+        }
+    }
+    Client_.Answered(code, late);
+    // Once per programming answer, whether it came in time or late: the module learns which
+    // toolkit made its range permanent.
+    if (DispatchKind(code) == ResponseKind::ProgramInput && Port_.Open()) {
+        BuildRequest(Codec_, {.Code = cmdSetToolkitVersion, .Value = ToolkitVersion});
+        Send(RequestQueue::Sets::Nothing, "Setting Toolkit version...");
+    }
+    SendWaiting();
+}
+
+bool LinkEngine::OnTrigger(std::uint16_t handle) {
+    if (handle == 0 || handle != TimeoutTrigger_) {
+        return false;
+    }
+    auto request = Requests_.TimedOut();
+    if (!request) {
+        return true;
+    }
+    if (ChangesModule(request->Code)) {
+        Record(*request, false, false);
+        OwedChanges_.push_back(*request);
+        if (OwedChanges_.size() > 64) {
+            OwedChanges_.pop_front(); // a module that never answers owes no more than this
+        }
+    }
+    Client_.NoResponse(*request);
+    SendWaiting();
+    return true;
+}
+
+void LinkEngine::Record(const RequestQueue::Request& request, bool answered, bool late) {
+    if (Records_ == nullptr) {
+        return;
+    }
+    const std::string answer = answered ? AnswerJson(Codec_) : std::string();
+    RecordPlace place;
+    place.Port = "COM" + std::to_string(Port_.ComNumber());
+    place.Device = Port_.DevicePath().toStdString();
+    place.Version = VersionText_;
+    const bool written =
+        Records_->Write(place, RequestOfFrame(request.Frame), answered ? &answer : nullptr, late);
+    if (!written && !std::exchange(RecordFailureTold_, true)) {
+        Client_.RecordFailed(Records_->Problem());
+    }
+}
+
+} // namespace zx
