@@ -64,3 +64,8 @@ set_tests_properties(ScreenReaderHearsTheStatusLine FastHandsLeaveTheModuleOnThe
 
 # Field faults that take real time: a minute of babble, a pulled adapter.
 zx_qt_test(field_fault_test SOURCES app/FieldFaultTest.cpp LIBS zx_window zx_sim_support)
+
+# zentrix-cli against the virtual module, beside the window for the same operations.
+zx_qt_test(cli_test SOURCES cli/CliTest.cpp LIBS zx_window zx_sim_support)
+target_compile_definitions(cli_test PRIVATE ZX_CLI_PATH="$<TARGET_FILE:zentrix-cli>")
+add_dependencies(cli_test zentrix-cli)

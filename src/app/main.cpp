@@ -1,5 +1,6 @@
 // zentrix: configures and calibrates Zentrix signal-conditioning modules over a serial line.
 #include "HouseLook.h"
+#include "RecordBook.h"
 #include "SystemDriverClock.h"
 #include "SystemEnd.h"
 #include "TfrmMain.h"
@@ -22,11 +23,17 @@ Configures and calibrates Zentrix analogue signal-conditioning modules over a se
 COM17-32 /dev/ttyUSB0-15, COM33-48 /dev/ttyACM0-15; COM49 and COM50 exist only as links.
 zentrix-module-sim plays a module for it on a pseudo-terminal.
 
+Every change made to a module (a range made permanent, a calibration, a DAC code written, flags
+cleared, CAL/RUN, the toolkit version) is recorded as one JSON line in
+$XDG_DATA_HOME/zentrix/records/YYYY-MM.jsonl (~/.local/share when unset);
+zentrix-cli records prints them.
+
 SIGTERM, SIGINT and SIGHUP close the port as closing the window does, then end the program.
 
 Options:
-  --help      this text
-  --version   the program's version
+  --no-record   keep no record of the changes
+  --help        this text
+  --version     the program's version
 )";
 
 // Before the toolkit has a display, its messages wait: if it cannot get one, its fatal message
@@ -47,7 +54,11 @@ void BeforeDisplay(QtMsgType type, const QMessageLogContext&, const QString& mes
 } // namespace
 
 int main(int argc, char** argv) {
+    bool record = true;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-record") == 0) {
+            record = false;
+        }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(Help, stdout);
             return 0;
@@ -72,7 +83,11 @@ int main(int argc, char** argv) {
     zx::ApplyHouseLook();
     zx::SystemDriverClock clock;
     zx::SystemUserPrompts prompts;
+    zx::RecordBook records(zx::RecordBook::DefaultFolder(), "zentrix"); // outlives the window
     zx::TfrmMain frmMain(clock, zx::PortNamespace::ForCurrentUser(), prompts);
+    if (record) {
+        frmMain.Engine->SetRecords(&records);
+    }
 
     // Logout, kill and Ctrl+C in the starting terminal end the program as closing the window
     // does: the port is closed, its lock removed and the line's settings given back.

@@ -8,6 +8,11 @@
 
 namespace zx {
 
+bool IsRecordedChange(std::uint8_t code) {
+    return ChangesModule(code) && code != cmdSelectInputRange && code != cmdSelectOutputRange &&
+           code != cmdSetOutputCode;
+}
+
 std::string RequestJson(const Request& request) {
     JsonObject o;
     o.Add("request", CommandName(request.Code)).Add("code", static_cast<int>(request.Code));

@@ -9,6 +9,12 @@
 
 namespace zx {
 
+// Whether a request's outcome is recorded: the changes that stay in the module or set its mode
+// (programming, calibrating, DAC codes written, flags cleared, CAL/RUN, the toolkit version).
+// A range chosen for the moment and a DAC code driven while trimming are not: they are the
+// technician's way to a change, and the list's every notch would bury the changes themselves.
+bool IsRecordedChange(std::uint8_t code);
+
 // The fields of a request, by the catalogue's names, only those its code carries:
 // {"request":"cmdProgramInputRange","code":7,"Range":3,"Minimum":0,"Maximum":5}.
 std::string RequestJson(const Request& request);

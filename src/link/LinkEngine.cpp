@@ -19,9 +19,11 @@ LinkEngine::LinkEngine(ComPort& port, DataPacket& collector, FrameCodec& codec, 
     connect(&Port_, &ComPort::Closed, this, [this] { Reset(); });
 }
 
-void LinkEngine::Open(std::uint16_t number) {
+void LinkEngine::Open(std::uint16_t number, bool settleFirst) {
     Port_.SetOpen(false);
-    Port_.Clock().Sleep(SettleTime); // the module settles after the line drops
+    if (settleFirst) {
+        Port_.Clock().Sleep(SettleTime); // the module settles after the line drops
+    }
     Port_.SetComNumber(number);
     Port_.SetDTR(true);
     Port_.SetRTS(true);
@@ -144,7 +146,7 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
     if (DispatchKind(code) == ResponseKind::Version) {
         VersionText_ = ReadVersionText(Codec_);
     }
-    if (ChangesModule(code)) {
+    if (IsRecordedChange(code)) {
         if (!late && onLine) {
             Record(*onLine, true, false);
         } else {
@@ -175,7 +177,7 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
     if (!request) {
         return true;
     }
-    if (ChangesModule(request->Code)) {
+    if (IsRecordedChange(request->Code)) {
         Record(*request, false, false);
         OwedChanges_.push_back(*request);
         if (OwedChanges_.size() > 64) {

@@ -49,8 +49,9 @@ public:
                QObject* parent = nullptr);
 
     // Closes whatever was open, lets the module settle, opens COM number with DTR and RTS
-    // raised and lets it settle again. Raises ComPortError, the port then closed.
-    void Open(std::uint16_t number);
+    // raised and lets it settle again. Raises ComPortError, the port then closed. A program
+    // that opens once and settles at its close (the command-line tool) skips the first wait.
+    void Open(std::uint16_t number, bool settleFirst = true);
     // Closes the port, letting the module settle; nothing when closed.
     void Close();
 

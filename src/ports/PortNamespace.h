@@ -70,6 +70,10 @@ private:
     std::filesystem::path SysfsRoot_;
 };
 
+// What is said when the link folder is refused: where, why, the fix, and what COM numbers
+// follow until then; empty when it is trusted.
+std::string RefusedLinkFolderText(const PortNamespace& ports);
+
 // Whether a device node can be a COM port: a character device that is a terminal line, not one
 // of the aliases /dev/tty and /dev/console, the pseudo-terminal multiplexer /dev/ptmx or a
 // virtual console.

@@ -92,11 +92,7 @@ bool TfrmMain::InputLimitsInvalid() {
 
 void TfrmMain::btnSetInputRangeClick(QObject*) {
     if (InputLimitsInvalid()) {
-        const IRange& range = InputRanges[static_cast<std::size_t>(CurrentInputRange)];
-        Prompts_.Error(this, QStringLiteral("Invalid input range. Valid range must be between ") +
-                                 Number(range.MinLimit, range.DisplayFormat) +
-                                 QStringLiteral(" to ") +
-                                 Number(range.MaxLimit, range.DisplayFormat));
+        Prompts_.Error(this, QString::fromStdString(InputLimitsRefusal(CurrentInputRange)));
         return;
     }
     // No range change may start while the permanent range is being built and sent.

@@ -149,10 +149,8 @@ void TfrmMain::btnSetOutRangeClick(QObject*) {
         return;
     }
     if (OutputLimitsInvalid()) {
-        Prompts_.Error(this, QStringLiteral("Invalid output range. Valid range must be between ") +
-                                 Number(range->MinLimit, range->DisplayFormat) +
-                                 QStringLiteral(" to ") +
-                                 Number(range->MaxLimit, range->DisplayFormat));
+        Prompts_.Error(this,
+                       QString::fromStdString(OutputLimitsRefusal(cmbOutRanges->currentIndex())));
         return;
     }
     const auto minimum = EditValue(edOutMin->text());

@@ -26,15 +26,12 @@ void TfrmMain::TellRefusedLinkFolder() {
         return;
     }
     LinkFolderTold_ = true;
-    const auto problem = Ports().TrustProblem();
-    if (!problem) {
-        return;
-    }
     // Said, never skipped in silence: a technician's "com5" link would otherwise quietly give
     // way to the on-board UART of the built-in table.
-    const std::string said =
-        "The port links in " + Ports().LinkFolder().string() + " are not used: " + problem->Text() +
-        ". Until then, COM numbers follow the built-in table (" + PortNamespace::TableText() + ").";
+    const std::string said = RefusedLinkFolderText(Ports());
+    if (said.empty()) {
+        return;
+    }
     std::fprintf(stderr, "zentrix: %s\n", said.c_str());
     Prompts_.Information(this, QString::fromStdString(said));
 }

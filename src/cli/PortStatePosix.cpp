@@ -1,0 +1,31 @@
+#include "PortState.h"
+
+#include "UucpLock.h"
+
+#include <unistd.h>
+
+namespace zx {
+
+PortState LookAtPort(const PortNamespace& ports, int comNumber) {
+    const std::string device = ports.DevicePath(comNumber);
+    if (::access(device.c_str(), R_OK | W_OK) != 0) {
+        return {PortState::Kind::NotPermitted, {}};
+    }
+    const UucpLock::Found found =
+        UucpLock::Look(UucpLock::FileFor(device, ports.LockFolder().string()));
+    using K = UucpLock::Found::Kind;
+    if (found.What == K::Unreadable) {
+        return {PortState::Kind::Busy, "a lock file that cannot be read, owned by " + found.Owner};
+    }
+    if (found.What == K::Lock && found.Says.Pid > 0 && UucpLock::Alive(found.Says.Pid)) {
+        std::string holder = "PID " + std::to_string(found.Says.Pid);
+        if (!found.Says.Program.empty()) {
+            holder += " (" + found.Says.Program +
+                      (found.Says.User.empty() ? std::string() : ", " + found.Says.User) + ")";
+        }
+        return {PortState::Kind::Busy, holder};
+    }
+    return {};
+}
+
+} // namespace zx

@@ -1,0 +1,223 @@
+// zentrix-cli against the virtual module: what the module receives, what a script reads (exit
+// status, JSON, messages) and what the records folder holds.
+#include "RecordBook.h"
+#include "SimProcess.h"
+#include "WindowFixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Ran {
+    int Exit = -1;
+    QByteArray Out;
+    QString Err;
+};
+
+// A home of its own: the link folder the module registers in, the records folder.
+class CliRun : public WindowFixture {
+protected:
+    CliRun() {
+        fs::create_directories(Home() / ".zentrix" / "ports");
+        fs::permissions(Home() / ".zentrix", fs::perms::owner_all);
+        fs::permissions(Home() / ".zentrix" / "ports", fs::perms::owner_all);
+    }
+    fs::path Home() const { return fs::path(Dir.path().toStdString()); }
+    fs::path Records() const { return Home() / "data" / "zentrix" / "records"; }
+
+    QProcess* Start(const QStringList& arguments) {
+        auto* process = new QProcess;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", Dir.path());
+        env.insert("XDG_DATA_HOME", Dir.path() + "/data");
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(ZX_CLI_PATH), arguments);
+        return process;
+    }
+    Ran Cli(const QStringList& arguments) {
+        std::unique_ptr<QProcess> process(Start(arguments));
+        process->waitForFinished(20000);
+        return {process->exitCode(), process->readAllStandardOutput(),
+                QString::fromUtf8(process->readAllStandardError())};
+    }
+    // The requests the module received, each as its frame's bytes, in order.
+    std::vector<std::vector<quint8>> Received(SimProcess& sim) {
+        std::vector<std::vector<quint8>> frames;
+        std::istringstream lines(sim.ErrorOutput());
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("] ") == std::string::npos) {
+                continue;
+            }
+            std::istringstream fields(line.substr(line.find("] ") + 2));
+            std::string way;
+            fields >> way;
+            std::vector<quint8> frame;
+            for (std::string hex; fields >> hex && hex.size() == 2;) {
+                frame.push_back(static_cast<quint8>(std::stoi(hex, nullptr, 16)));
+            }
+            if (way == "rx") {
+                frames.push_back(frame);
+            }
+        }
+        return frames;
+    }
+    std::vector<std::string> RecordLines() {
+        std::vector<std::string> lines;
+        for (const auto& entry : fs::directory_iterator(Records())) {
+            std::ifstream in(entry.path());
+            for (std::string line; std::getline(in, line);) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+    QTemporaryDir Dir;
+};
+
+// What the window writes for an operation, frame by frame, answering each as the module.
+std::vector<std::vector<quint8>> Frames(const std::vector<quint8>& bytes) {
+    std::vector<std::vector<quint8>> frames(1);
+    for (const quint8 b : bytes) {
+        frames.back().push_back(b);
+        if (b == ETX) {
+            frames.emplace_back();
+        }
+    }
+    frames.pop_back();
+    return frames;
+}
+
+TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
+    // The window: ±5 V chosen in the list, limits typed, the range made permanent.
+    StartWithPort();
+    Window.btnGetPermInpRange->click(); // the first read enables the group
+    Sent();
+    AnswerInput(4, {1, 5, 1, 0, 0, 0, -10, 10, 25, 23.5f, 0});
+    Window.cmbInpRanges->setCurrentIndex(4);
+    std::vector<quint8> window = Sent();
+    AnswerInput(6, {1, 4, 1, 0, 0, 0, -5, 5, 25, 23.5f, 0});
+    Window.edInpMin->setText("-2");
+    Window.edInpMax->setText("3.5");
+    Window.btnSetInputRange->click();
+    const std::vector<quint8> program = Sent();
+    AnswerInput(7, {1, 4, 1, 0, 0, 0, -2, 3.5f, 25, 23.5f, 0});
+    const std::vector<quint8> toolkit = Sent();
+    window.insert(window.end(), program.begin(), program.end());
+    window.insert(window.end(), toolkit.begin(), toolkit.end());
+
+    SimProcess sim({"--fast"}, 49, Home() / ".zentrix" / "ports");
+    const Ran run = Cli({"--com", "49", "input", "--range", "+-5 V", "--program", "--min", "-2",
+                         "--max", "3.5", "--json"});
+    EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+    EXPECT_EQ(Received(sim), Frames(window));
+    const QJsonObject json = QJsonDocument::fromJson(run.Out).object();
+    EXPECT_EQ(json["range"].toString(), QString::fromUtf8("\u00B15 V"));
+    EXPECT_EQ(json["limits"].toString(), "-2.000 to 3.500 V");
+
+    // Reads leave no record; the programming and the toolkit version do, with what the module
+    // answered.
+    EXPECT_EQ(Cli({"--com", "49", "read"}).Exit, 0);
+    const std::vector<std::string> lines = RecordLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(R"("request":{"request":"cmdProgramInputRange","code":7,"Range":4,)"
+                            R"("Minimum":-2,"Maximum":3.5})"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[0].find(R"("MinValue":-2,"MaxValue":3.5)"), std::string::npos);
+    EXPECT_NE(lines[0].find(R"("port":"COM49","device":")" + sim.DevicePath()), std::string::npos);
+    EXPECT_NE(lines[1].find(R"("answer":{"Status":1})"), std::string::npos) << lines[1];
+
+    // Without a record, and into a records folder that cannot be written: the work is done.
+    EXPECT_EQ(Cli({"--com", "49", "--full", "mode", "cal", "--no-record"}).Exit, 0);
+    EXPECT_EQ(RecordLines().size(), 2u);
+    fs::remove_all(Records() / "..");
+    fs::create_directories(Records().parent_path());
+    { std::ofstream blocker(Records()); } // a file where the folder should be
+    const Ran unrecorded = Cli({"--com", "49", "--full", "mode", "run"});
+    EXPECT_EQ(unrecorded.Exit, 0);
+    EXPECT_EQ(unrecorded.Err.count("not recorded"), 1) << unrecorded.Err.toStdString();
+}
+
+TEST_F(CliRun, RefusalsSendNothingAndEachEndHasItsExitStatus) {
+    SimProcess sim({"--fast", "--silent", "20"}, 49, Home() / ".zentrix" / "ports");
+    struct Refused {
+        QStringList Arguments;
+        int Exit;
+        const char* Said;
+    };
+    const Refused refused[] = {
+        {{"--com", "49", "input", "--range", "7 V"}, 2, "unknown input range"},
+        {{"--com", "49", "input", "--range", "5V", "--program", "--min", "1e3", "--max", "2"},
+         2,
+         "'1e3' is not a valid floating point value"},
+        {{"--com", "49", "input", "--range", "5V", "--program", "--min", "0x10", "--max", "2"},
+         2,
+         "'0x10' is not a valid floating point value"},
+        {{"--com", "49", "output", "--range", "0-20 mA", "--program", "--min", "5", "--max", "5"},
+         2,
+         "Invalid output range. Valid range must be between 0.000 to 20.000"},
+        {{"--com", "49", "input", "--range", "5V", "--program", "--min", "-6", "--max", "2"},
+         2,
+         "Invalid input range. Valid range must be between -5.000 to 5.000"},
+        {{"--com", "49", "clear-flags", "input"}, 2, "give --full"},
+        {{"--com", "48", "read"}, 3, "Cannot open COM48"},
+    };
+    for (const Refused& r : refused) {
+        const Ran run = Cli(r.Arguments);
+        EXPECT_EQ(run.Exit, r.Exit) << r.Arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.Err.contains(r.Said)) << run.Err.toStdString();
+    }
+    EXPECT_TRUE(Received(sim).empty()) << "a refused command reached the module";
+
+    // A module that never answers the output read: one time-out, and nothing more is asked.
+    const Ran silent = Cli({"--com", "49", "read", "--json"});
+    EXPECT_EQ(silent.Exit, 4);
+    EXPECT_TRUE(silent.Err.contains("No response !"));
+    EXPECT_EQ(QJsonDocument::fromJson(silent.Out).object()["exit"].toInt(), 4);
+    EXPECT_EQ(Received(sim).size(), 2u) << "the read went on past the unanswered request";
+
+    // A second program on the port while the first holds it.
+    QProcess* first = Start({"--com", "49", "read"});
+    ASSERT_TRUE(
+        WaitUntil([&] { return fs::exists("/proc/" + std::to_string(first->processId())); }));
+    ProcessEventsFor(300);
+    const Ran second = Cli({"--com", "49", "read"});
+    first->waitForFinished(20000);
+    EXPECT_EQ(second.Exit, 3);
+    EXPECT_TRUE(second.Err.contains("busy") || second.Err.contains("in use") ||
+                second.Err.contains("locked"))
+        << second.Err.toStdString();
+    delete first;
+}
+
+TEST_F(CliRun, ARecordLineIsWholeOrAbsent) {
+    // A writer that died in its line left a tail without its newline: the next record cuts it
+    // off, and a reader never sees it.
+    fs::create_directories(Records());
+    RecordBook book(Records(), "zentrix-cli");
+    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:00.000Z","n":1})"));
+    const fs::path month = fs::directory_iterator(Records())->path();
+    { std::ofstream(month, std::ios::app) << R"({"time":"2026-01-01T00:00:01.000Z","n":)"; }
+    EXPECT_EQ(RecordBook::Read(Records(), "").size(), 1u);
+    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:02.000Z","n":3})"));
+    std::ifstream in(month);
+    const std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, "{\"time\":\"2026-01-01T00:00:00.000Z\",\"n\":1}\n"
+                       "{\"time\":\"2026-01-01T00:00:02.000Z\",\"n\":3}\n");
+    const Ran since = Cli({"records", "--since", "2026-01-01T00:00:01"});
+    EXPECT_EQ(since.Out.count('\n'), 1) << since.Out.toStdString();
+}
+
+} // namespace
+} // namespace zx::test
