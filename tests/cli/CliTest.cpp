@@ -100,6 +100,8 @@ std::vector<std::vector<quint8>> Frames(const std::vector<quint8>& bytes) {
 
 TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     // The window: ±5 V chosen in the list, limits typed, the range made permanent.
+    RecordBook windowRecords(Home() / "window", "zentrix");
+    Window.Engine->SetRecords(&windowRecords);
     StartWithPort();
     Window.btnGetPermInpRange->click(); // the first read enables the group
     Sent();
@@ -113,8 +115,13 @@ TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     const std::vector<quint8> program = Sent();
     AnswerInput(7, {1, 4, 1, 0, 0, 0, -2, 3.5f, 25, 23.5f, 0});
     const std::vector<quint8> toolkit = Sent();
+    Answer({51, 1});
     window.insert(window.end(), program.begin(), program.end());
     window.insert(window.end(), toolkit.begin(), toolkit.end());
+
+    const std::vector<std::string> windowLines = RecordBook::Read(Home() / "window", "");
+    ASSERT_EQ(windowLines.size(), 2u) << "the window records the programming and the version";
+    EXPECT_NE(windowLines[0].find(R"("program":"zentrix","port":"COM1")"), std::string::npos);
 
     SimProcess sim({"--fast"}, 49, Home() / ".zentrix" / "ports");
     const Ran run = Cli({"--com", "49", "input", "--range", "+-5 V", "--program", "--min", "-2",
