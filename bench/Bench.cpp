@@ -4,6 +4,9 @@
 //   idle      CPU time and wake-ups over 10 s with a port open, beside an empty Qt window
 //   startup   process start to the port dialog, beside an empty Qt window; the port scan
 //             alone; peak resident memory
+//   cli       zentrix-cli read and an input programming against the virtual module at its
+//             real pacing, beside the time the bytes need on the wire and the module's own
+//             delays; the command-line tool's start
 #include "Catalogue.h"
 #include "FakePrompts.h"
 #include "HouseLook.h"
@@ -16,6 +19,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -343,6 +350,130 @@ bool Startup(const char* self) {
     return scan < 50;
 }
 
+// A program run to its end with HOME set; its wall time and what it wrote on standard error.
+struct Ran {
+    double Ms = 0;
+    int Status = -1;
+    std::string Err;
+};
+
+Ran RunProgram(const std::vector<std::string>& args, const std::string& home) {
+    int err[2];
+    if (pipe(err) != 0) {
+        return {};
+    }
+    const auto start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(err[1], 2);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(err[1]);
+    Ran ran;
+    char buffer[4096];
+    for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) {
+        ran.Err.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(err[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ran.Ms = Ms(Clock::now() - start).count();
+    ran.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ran;
+}
+
+// The bytes of every frame of a --trace, and how many answers came.
+std::pair<std::size_t, int> TracedBytes(const std::string& trace) {
+    std::size_t bytes = 0;
+    int answers = 0;
+    std::size_t start = 0;
+    for (std::size_t end; (end = trace.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = trace.substr(start, end - start);
+        const std::size_t way = line.find(" ms ");
+        if (way == std::string::npos) {
+            continue;
+        }
+        const std::string frame = line.substr(way + 7);
+        bytes += (frame.size() + 1) / 3;
+        answers += line.compare(way + 4, 2, "rx") == 0 ? 1 : 0;
+    }
+    return {bytes, answers};
+}
+
+bool Cli() {
+    char folder[] = "/tmp/zentrix-bench-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        return false;
+    }
+    const std::string home = folder;
+    mkdir((home + "/.zentrix").c_str(), 0700);
+    mkdir((home + "/.zentrix/ports").c_str(), 0700);
+    const pid_t sim = fork();
+    if (sim == 0) {
+        setenv("HOME", home.c_str(), 1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(ZX_MODULE_SIM_PATH, ZX_MODULE_SIM_PATH, "--com", "49", "--quiet", nullptr);
+        _exit(127);
+    }
+    for (int i = 0; i < 100 && access((home + "/.zentrix/ports/com49").c_str(), F_OK) != 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // The module's own delays: 5 ms before each answer, and the 500 ms the window and the tool
+    // give it to settle after the line comes up and after it drops.
+    constexpr double AnswerDelayMs = 5.0;
+    constexpr double SettleMs = 1000.0;
+    constexpr double ByteMs = 10.0 / 9.6; // ten bits a byte at 9600 baud
+    bool met = true;
+    const struct {
+        const char* Figure;
+        std::vector<std::string> Args;
+    } commands[] = {
+        {"zentrix-cli read", {ZX_CLI_PATH, "--com", "49", "read", "--no-record"}},
+        {"zentrix-cli input --program",
+         {ZX_CLI_PATH, "--com", "49", "input", "--range", "10 V", "--program", "--no-record"}},
+    };
+    for (const auto& command : commands) {
+        std::vector<std::string> traced = command.Args;
+        traced.push_back("--trace");
+        const auto [bytes, answers] = TracedBytes(RunProgram(traced, home).Err);
+        std::vector<double> times;
+        for (int i = 0; i < 5; ++i) {
+            const Ran ran = RunProgram(command.Args, home);
+            times.push_back(ran.Status == 0 ? ran.Ms : 1e9);
+        }
+        const double floor = static_cast<double>(bytes) * ByteMs + answers * AnswerDelayMs +
+                             SettleMs;
+        const double median = Percentile(times, 50);
+        Row(std::string(command.Figure) + " (median of 5)",
+            Fmt("%.0f ms, %.3f x the floor", median, median / floor),
+            Fmt("< floor %.0f ms + 50 ms", floor).c_str(), median < floor + 50);
+        met = met && median < floor + 50;
+    }
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+    std::vector<double> starts;
+    for (int i = 0; i < 10; ++i) {
+        starts.push_back(
+            RunProgram({ZX_CLI_PATH, "records", "--since", "9999"}, home).Ms);
+    }
+    const double start = Percentile(starts, 50);
+    Row("zentrix-cli start to end (median of 10)", Fmt("%.1f ms", start), "< 20 ms", start < 20);
+    std::filesystem::remove_all(home);
+    return met && start < 20;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -368,6 +499,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "all" || mode == "startup") {
         met = Startup(argv[0]) && met;
+    }
+    if (mode == "all" || mode == "cli") {
+        met = Cli() && met;
     }
     return met ? 0 : 1;
 }
