@@ -19,17 +19,17 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <csignal>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -453,8 +453,8 @@ bool Cli() {
             const Ran ran = RunProgram(command.Args, home);
             times.push_back(ran.Status == 0 ? ran.Ms : 1e9);
         }
-        const double floor = static_cast<double>(bytes) * ByteMs + answers * AnswerDelayMs +
-                             SettleMs;
+        const double floor =
+            static_cast<double>(bytes) * ByteMs + answers * AnswerDelayMs + SettleMs;
         const double median = Percentile(times, 50);
         Row(std::string(command.Figure) + " (median of 5)",
             Fmt("%.0f ms, %.3f x the floor", median, median / floor),
@@ -465,8 +465,7 @@ bool Cli() {
     waitpid(sim, nullptr, 0);
     std::vector<double> starts;
     for (int i = 0; i < 10; ++i) {
-        starts.push_back(
-            RunProgram({ZX_CLI_PATH, "records", "--since", "9999"}, home).Ms);
+        starts.push_back(RunProgram({ZX_CLI_PATH, "records", "--since", "9999"}, home).Ms);
     }
     const double start = Percentile(starts, 50);
     Row("zentrix-cli start to end (median of 10)", Fmt("%.1f ms", start), "< 20 ms", start < 20);

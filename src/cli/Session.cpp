@@ -53,7 +53,16 @@ void Session::Wait() {
     }
 }
 
+void Session::Interrupt() {
+    Interrupted_ = true;
+    Last_ = Answer::Of(Outcome::Interrupted, 0, "interrupted");
+    Loop_.quit();
+}
+
 Session::Answer Session::Ask(const Request& request) {
+    if (Interrupted_) {
+        return Answer::Of(Outcome::Interrupted, 0, "interrupted");
+    }
     Last_.reset();
     BuildRequest(Codec_, request);
     if (!Engine_->Send(RequestQueue::Sets::Nothing)) {

@@ -19,7 +19,7 @@ class RecordBook;
 // request at a time, each waited for to its outcome.
 class Session final : public LinkEngine::Client {
 public:
-    enum class Outcome { Answered, NoResponse, Lost, NotSent };
+    enum class Outcome { Answered, NoResponse, Lost, NotSent, Interrupted };
     // What the module answered to one request.
     struct Answer {
         Outcome What = Outcome::NotSent;
@@ -51,6 +51,8 @@ public:
     // input programming, also waits for the toolkit version the engine writes behind it; its
     // answer is in ToolkitAnswer().
     Answer Ask(const Request& request);
+    // Ends the wait for the request under way; no request leaves after it.
+    void Interrupt();
     const Answer& ToolkitAnswer() const { return Toolkit_; }
     const std::string& LossReason() const { return LossReason_; }
     const std::string& RecordProblem() const { return RecordProblem_; }
@@ -75,6 +77,7 @@ private:
     Answer Toolkit_;
     std::string LossReason_;
     std::string RecordProblem_;
+    bool Interrupted_ = false;
 };
 
 } // namespace zx

@@ -12,6 +12,7 @@
 #include "RecordBook.h"
 #include "Session.h"
 #include "SystemDriverClock.h"
+#include "SystemEnd.h"
 
 #include <QCoreApplication>
 
@@ -58,7 +59,14 @@ Exit status: 0 done; 1 the module answered "Failed." or an error; 2 bad usage or
 window would refuse; 3 the port could not be opened or was lost; 4 no response.
 )";
 
-enum Exit { Done = 0, ModuleFailed = 1, Usage = 2, PortFailed = 3, NoAnswer = 4 };
+enum Exit {
+    Done = 0,
+    ModuleFailed = 1,
+    Usage = 2,
+    PortFailed = 3,
+    NoAnswer = 4,
+    Interrupted = 130
+};
 
 struct Options {
     bool Json = false;
@@ -192,6 +200,14 @@ class Cli {
 public:
     explicit Cli(Options options) : O_(std::move(options)), Out_(O_.Json) {}
     int Run();
+    // The system asked the program to end: the request under way is left, the port closed.
+    void Interrupt() {
+        if (Session_) {
+            Session_->Interrupt();
+        } else {
+            std::_Exit(130);
+        }
+    }
 
 private:
     int Ports();
@@ -479,6 +495,8 @@ std::optional<Refusal> Cli::Ask(const Request& request, Session::Answer* answer)
         return Refusal{PortFailed, "No COM port ! " + Session_->LossReason()};
     case Session::Outcome::NotSent:
         return Refusal{PortFailed, a.Said};
+    case Session::Outcome::Interrupted:
+        return Refusal{Interrupted, "ended by a signal; the port is closed"};
     }
     return std::nullopt;
 }
@@ -784,5 +802,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zentrix-cli"));
     zx::Cli cli(*options);
+    // Ctrl+C, kill and a closed terminal end the run as its end does: the port closed, its lock
+    // gone, the line's settings given back; the exit status says the run was cut short.
+    zx::OnSystemEnd(&app, [&cli] { cli.Interrupt(); });
     return cli.Run();
 }

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -206,6 +207,15 @@ TEST_F(CliRun, RefusalsSendNothingAndEachEndHasItsExitStatus) {
                 second.Err.contains("locked"))
         << second.Err.toStdString();
     delete first;
+
+    // Ctrl+C while the module keeps it waiting: the port is given back, its lock removed.
+    std::unique_ptr<QProcess> stopped(Start({"--com", "49", "read"}));
+    ProcessEventsFor(1500);
+    ::kill(static_cast<pid_t>(stopped->processId()), SIGINT);
+    ASSERT_TRUE(stopped->waitForFinished(5000));
+    EXPECT_EQ(stopped->exitCode(), 130);
+    const std::string pts = fs::path(sim.DevicePath()).filename().string();
+    EXPECT_FALSE(fs::exists("/run/lock/LCK..pts_" + pts)) << "the lock outlived the run";
 }
 
 TEST_F(CliRun, ARecordLineIsWholeOrAbsent) {

@@ -11,7 +11,9 @@ namespace zx {
 bool DisplayThere();
 
 // Has the event loop call end when the system asks the program to end (on Linux SIGTERM,
-// SIGINT and SIGHUP; on Windows the session's end reaches the window as a close).
+// SIGINT and SIGHUP; on Windows the session's end reaches the window as a close, and a
+// console program's Ctrl+C ends it with its handles, the port's among them). A program that
+// holds a line closes it there: its lock goes, and the line's settings are given back.
 void OnSystemEnd(QObject* context, std::function<void()> end);
 
 } // namespace zx
