@@ -26,24 +26,44 @@ make_root() {
     touch "$root/.zentrix-root-complete"
 }
 
-mounted=()
+# The root is shared: scripts/test-debian13 and scripts/windows may run in it side by side.
+# Each run names itself in the root's users file (under a lock); the mounts are made by whoever
+# finds them missing and taken down only by the last run to leave, so that no run unmounts the
+# root (its /tmp among them) under another. A run that was killed is no user any more.
+users_file() { echo "$root.users"; }
+mounts=(/proc /sys /dev /dev/pts /dev/shm /tmp)
+live_users() { # the PIDs in the users file that still run, but for the one given
+    local pid
+    [ -e "$(users_file)" ] || return 0
+    while read -r pid; do
+        [ -n "$pid" ] && [ "$pid" != "${1:-}" ] && kill -0 "$pid" 2>/dev/null && echo "$pid"
+    done <"$(users_file)"
+    return 0
+}
 leave_root() {
-    local i
-    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-        umount -l "${mounted[$i]}" 2>/dev/null || true
-    done
-    mounted=()
+    local i others
+    exec {lock}>"$root.lock"
+    flock "$lock"
+    others=$(live_users $$)
+    printf '%s\n' $others >"$(users_file)"
+    if [ -z "$others" ]; then
+        for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+            umount -l "$root${mounts[$i]}" 2>/dev/null || true
+        done
+    fi
+    flock -u "$lock"
 }
 mount_in() { # type-or-bind source target
     mkdir -p "$root$3"
-    # Another run in this root (scripts/windows beside scripts/test-debian13) mounted it
-    # already: used as it is, and left to that run to unmount.
     mountpoint -q "$root$3" && return 0
     if [ "$1" = bind ]; then mount --bind "$2" "$root$3"; else mount -t "$1" "$2" "$root$3"; fi
-    mounted+=("$root$3")
 }
-# Mounts what tests and builds need: proc, sys, dev, dev/pts, dev/shm, a private /tmp.
+# Mounts what tests and builds need: proc, sys, dev, dev/pts, dev/shm, a /tmp of the root's.
 enter_root() {
+    exec {lock}>"$root.lock"
+    flock "$lock"
+    { live_users; echo $$; } >"$(users_file).new"
+    mv "$(users_file).new" "$(users_file)"
     trap leave_root EXIT
     mount_in proc proc /proc
     mount_in sysfs sys /sys
@@ -51,6 +71,7 @@ enter_root() {
     mount_in bind /dev/pts /dev/pts
     mount_in tmpfs tmpfs /dev/shm
     mount_in tmpfs tmpfs /tmp
+    flock -u "$lock"
     cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 }
 

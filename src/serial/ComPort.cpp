@@ -46,6 +46,10 @@ void ComPort::OpenDevice() {
     } catch (const SerialLineRefusal& e) {
         FailOpen(e.Device, e.what());
     }
+    if (!Line_.IsOpen()) {
+        // A line lost while it opened was never open: it is said as a failed open.
+        FailOpen(named, "the device went away as it was opened");
+    }
     // A pseudo-terminal has no modem lines: the request fails there and that is fine.
     Line_.SetModemLines(DTR_, RTS_);
     DevicePath_ = QString::fromStdString(Line_.Device());

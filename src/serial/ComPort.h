@@ -45,6 +45,8 @@ public:
     void SetDTR(bool on);
     void SetRTS(bool on);
     QString DevicePath() const { return DevicePath_; }
+    // The line's settings as the system holds them, for a check: "9600,N,8,1, ...".
+    std::string LineSettings() const { return Line_.Settings(); }
 
     // Queues the bytes and returns at once. A count of 0 does nothing; a block larger than the
     // free room raises ComPortError and queues nothing. Nothing is written while closed.

@@ -41,6 +41,9 @@ public:
     const std::string& Device() const;
     // A device without modem lines (a pseudo-terminal) ignores this; that is no failure.
     void SetModemLines(bool dtr, bool rts);
+    // The line's settings as the system holds them: "9600,N,8,1, no flow control", and where
+    // the system keeps them, ", DTR on, RTS on". Empty when closed.
+    std::string Settings() const;
     // Hands the bytes to the device at once; what it cannot take yet waits in the line's own
     // queue and leaves as the device takes it. A device found gone raises Lost before this
     // returns.

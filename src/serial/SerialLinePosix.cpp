@@ -294,6 +294,26 @@ void SerialLine::SetModemLines(bool dtr, bool rts) {
     ioctl(fd, rts ? TIOCMBIS : TIOCMBIC, &bit);
 }
 
+std::string SerialLine::Settings() const {
+    termios t{};
+    if (D_->Fd < 0 || tcgetattr(D_->Fd, &t) != 0) {
+        return {};
+    }
+    const speed_t speed = cfgetospeed(&t);
+    std::string said = speed == B9600 ? "9600" : "speed " + std::to_string(speed);
+    said += (t.c_cflag & PARENB) != 0 ? ",E" : ",N";
+    said += (t.c_cflag & CSIZE) == CS8 ? ",8" : ",not 8";
+    said += (t.c_cflag & CSTOPB) != 0 ? ",2" : ",1";
+    const bool flow = (t.c_cflag & CRTSCTS) != 0 || (t.c_iflag & (IXON | IXOFF)) != 0;
+    said += flow ? ", flow control" : ", no flow control";
+    int lines = 0;
+    if (ioctl(D_->Fd, TIOCMGET, &lines) == 0) {
+        said += (lines & TIOCM_DTR) != 0 ? ", DTR on" : ", DTR off";
+        said += (lines & TIOCM_RTS) != 0 ? ", RTS on" : ", RTS off";
+    }
+    return said;
+}
+
 void SerialLine::Write(const std::uint8_t* data, std::size_t count) {
     Impl& d = *D_;
     if (d.Fd < 0 || d.Lost || count == 0) {

@@ -34,9 +34,16 @@ struct SerialLine::Impl {
     DCB Saved{};
     bool HaveSaved = false;
     bool Lost = false;
+    // While Open runs, a failure is the open's to report, not a loss of a line never had.
+    bool Opening = false;
+    std::string OpenFailure;
+    // Each overlapped call still under way owns its OVERLAPPED, its event mask or its buffer
+    // until the system says it is done: nothing of them is freed or reused before.
     OVERLAPPED ReadEvent{}; // the wait for received bytes
     DWORD EventMask = 0;
+    bool ReadPending = false;
     OVERLAPPED WriteEvent{}; // the write under way
+    bool WritePending = false;
     std::deque<std::uint8_t> Queue;
     std::vector<std::uint8_t> Writing;
     QWinEventNotifier* Reader = nullptr;
@@ -51,7 +58,12 @@ struct SerialLine::Impl {
         Lost = true;
         Reader->setEnabled(false);
         Writer->setEnabled(false);
-        emit Owner.Lost(QString::fromStdString(std::string(what) + ": " + SystemText(error)));
+        const std::string reason = std::string(what) + ": " + SystemText(error);
+        if (Opening) {
+            OpenFailure = reason;
+            return;
+        }
+        emit Owner.Lost(QString::fromStdString(reason));
     }
 
     // Waits, without blocking, for the next received byte.
@@ -65,7 +77,9 @@ struct SerialLine::Impl {
             const DWORD error = GetLastError();
             if (error != ERROR_IO_PENDING) {
                 Gone("waiting for input failed", error);
+                return;
             }
+            ReadPending = true;
             return;
         }
     }
@@ -102,6 +116,7 @@ struct SerialLine::Impl {
     }
 
     void OnReadEvent() {
+        ReadPending = false;
         DWORD ignored = 0;
         // A wait cut short by the program's own change of the line (a purge, a modem line) is
         // no loss: the port is asked below, and a port that is gone fails there.
@@ -133,11 +148,16 @@ struct SerialLine::Impl {
             Gone("write failed", error);
             return;
         }
+        WritePending = true;
         Writer->setEnabled(true);
     }
 
+    // Sends what is still to go, then stops every call under way (at close).
+    void DrainAndStop();
+
     void OnWriteEvent() {
         Writer->setEnabled(false);
+        WritePending = false;
         DWORD written = 0;
         if (!GetOverlappedResult(Port, &WriteEvent, &written, FALSE)) {
             Writing.clear();
@@ -150,6 +170,61 @@ struct SerialLine::Impl {
         StartWrite();
     }
 };
+
+namespace {
+
+// How long the bytes still to go need at the line's rate, and half a second more.
+DWORD DrainTime(std::size_t bytes) {
+    return static_cast<DWORD>(500 + bytes * 10 * 1000 / 9600);
+}
+
+} // namespace
+
+void SerialLine::Impl::DrainAndStop() {
+    Impl& d = *this;
+    // The last request before a close (the window closing right after a click) still goes out:
+    // the write under way is waited for, then what is queued behind it, each for as long as
+    // the line needs for it.
+    if (!d.Lost) {
+        DWORD written = 0;
+        if (d.WritePending &&
+            WaitForSingleObject(d.WriteEvent.hEvent, DrainTime(d.Writing.size())) ==
+                WAIT_OBJECT_0 &&
+            GetOverlappedResult(d.Port, &d.WriteEvent, &written, FALSE)) {
+            d.WritePending = false;
+            d.Queue.insert(d.Queue.begin(), d.Writing.begin() + written, d.Writing.end());
+            d.Writing.clear();
+        }
+        if (!d.WritePending && !d.Queue.empty()) {
+            d.Writing.assign(d.Queue.begin(), d.Queue.end());
+            d.Queue.clear();
+            ResetEvent(d.WriteEvent.hEvent);
+            if (WriteFile(d.Port, d.Writing.data(), static_cast<DWORD>(d.Writing.size()), &written,
+                          &d.WriteEvent)) {
+                d.Writing.clear();
+            } else if (GetLastError() == ERROR_IO_PENDING) {
+                d.WritePending = true;
+                if (WaitForSingleObject(d.WriteEvent.hEvent, DrainTime(d.Writing.size())) ==
+                    WAIT_OBJECT_0) {
+                    GetOverlappedResult(d.Port, &d.WriteEvent, &written, FALSE);
+                    d.WritePending = false;
+                }
+            }
+        }
+    }
+    // What still runs is cancelled, and waited for: a cancelled call completes into its
+    // OVERLAPPED, its event mask and its buffer, which must still be there when it does.
+    CancelIoEx(d.Port, nullptr);
+    DWORD ignored = 0;
+    if (d.ReadPending) {
+        GetOverlappedResult(d.Port, &d.ReadEvent, &ignored, TRUE);
+        d.ReadPending = false;
+    }
+    if (d.WritePending) {
+        GetOverlappedResult(d.Port, &d.WriteEvent, &ignored, TRUE);
+        d.WritePending = false;
+    }
+}
 
 SerialLine::SerialLine(QObject* parent) : QObject(parent), D_(std::make_unique<Impl>(*this)) {}
 
@@ -178,8 +253,8 @@ void SerialLine::Open(const std::string& name, std::int32_t baud, const std::str
             throw SerialLineRefusal(name, "no such device");
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
-            // The system gives a COM port to one opener at a time.
-            throw SerialLineRefusal(name, "the port is in use by another program");
+            // The system gives a COM port to one opener at a time, and says "access denied".
+            throw SerialLineRefusal(name, "access denied: the port is in use by another program");
         default:
             throw SerialLineRefusal(name, SystemText(error));
         }
@@ -196,8 +271,10 @@ void SerialLine::Open(const std::string& name, std::int32_t baud, const std::str
     dcb.fParity = FALSE;
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    // Raised in the settings themselves: a DCB with the lines disabled drops them, and raising
+    // them again after would pulse DTR, which resets a board wired to it.
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
     dcb.fDsrSensitivity = FALSE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
@@ -205,8 +282,12 @@ void SerialLine::Open(const std::string& name, std::int32_t baud, const std::str
     dcb.fAbortOnError = FALSE;
     // Reads return at once with what is there; writes never time out.
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-    if (!d.HaveSaved || !SetCommState(port, &dcb) || !SetCommTimeouts(port, &timeouts) ||
-        !SetCommMask(port, EV_RXCHAR)) {
+    // The driver's queues are sized as the port's own (4 KiB each way); whatever the device
+    // received before it was ours is purged before the first read is armed, so that none of
+    // it slips past the purge.
+    if (!d.HaveSaved || !SetCommState(port, &dcb) || !SetupComm(port, 4096, 4096) ||
+        !SetCommTimeouts(port, &timeouts) || !SetCommMask(port, EV_RXCHAR) ||
+        !PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR)) {
         const DWORD error = GetLastError();
         CloseHandle(port);
         throw SerialLineRefusal(name, "the line cannot be set to 9600 baud 8N1 (" +
@@ -224,7 +305,15 @@ void SerialLine::Open(const std::string& name, std::int32_t baud, const std::str
     d.Writer = new QWinEventNotifier(d.WriteEvent.hEvent, this);
     d.Writer->setEnabled(false);
     connect(d.Writer, &QWinEventNotifier::activated, this, [this] { D_->OnWriteEvent(); });
+    d.Opening = true;
     d.ArmRead();
+    d.Opening = false;
+    if (d.Lost) {
+        // The port failed at its first wait: it is not opened, and the open says why.
+        const std::string reason = d.OpenFailure;
+        Close();
+        throw SerialLineRefusal(name, reason);
+    }
 }
 
 void SerialLine::Close() {
@@ -237,7 +326,7 @@ void SerialLine::Close() {
         n->deleteLater();
     }
     d.Reader = d.Writer = nullptr;
-    CancelIo(d.Port);
+    d.DrainAndStop();
     if (d.HaveSaved && !d.Lost) {
         SetCommState(d.Port, &d.Saved);
     }
@@ -255,6 +344,25 @@ void SerialLine::SetModemLines(bool dtr, bool rts) {
     }
     EscapeCommFunction(D_->Port, dtr ? SETDTR : CLRDTR);
     EscapeCommFunction(D_->Port, rts ? SETRTS : CLRRTS);
+}
+
+std::string SerialLine::Settings() const {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (D_->Port == INVALID_HANDLE_VALUE || !GetCommState(D_->Port, &dcb)) {
+        return {};
+    }
+    std::string said = std::to_string(dcb.BaudRate);
+    said += dcb.Parity == NOPARITY ? ",N" : ",parity";
+    said += dcb.ByteSize == 8 ? ",8" : ",not 8";
+    said += dcb.StopBits == ONESTOPBIT ? ",1" : ",not 1";
+    const bool flow = dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fOutX || dcb.fInX ||
+                      dcb.fRtsControl == RTS_CONTROL_HANDSHAKE ||
+                      dcb.fDtrControl == DTR_CONTROL_HANDSHAKE;
+    said += flow ? ", flow control" : ", no flow control";
+    said += dcb.fDtrControl == DTR_CONTROL_ENABLE ? ", DTR on" : ", DTR off";
+    said += dcb.fRtsControl == RTS_CONTROL_ENABLE ? ", RTS on" : ", RTS off";
+    return said;
 }
 
 void SerialLine::Write(const std::uint8_t* data, std::size_t count) {
@@ -280,6 +388,8 @@ std::size_t SerialLine::BytesWaiting() const {
 }
 
 void SerialLine::DiscardInput() {
+    // Purged at open before the first read was armed; later, what the device holds goes, and
+    // the read under way goes on waiting.
     if (D_->Port != INVALID_HANDLE_VALUE) {
         PurgeComm(D_->Port, PURGE_RXCLEAR);
     }
