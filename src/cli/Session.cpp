@@ -33,8 +33,7 @@ Session::Session(DriverClock& clock, PortNamespace ports, RecordBook* records, b
                      [this](quint16 handle) { Engine_->OnTrigger(handle); });
     QObject::connect(Port_.get(), &ComPort::DeviceLost, &Loop_, [this](const QString& reason) {
         LossReason_ = reason.toStdString();
-        Last_ = Answer::Of(Outcome::Lost, 0, "No COM port !");
-        Loop_.quit();
+        Finish(Answer::Of(Outcome::Lost, 0, "No COM port !"));
     });
 }
 
@@ -48,39 +47,44 @@ void Session::Open(std::uint16_t number) {
 }
 
 void Session::Wait() {
-    while (!Last_) {
+    while (!Done_) {
         Loop_.exec();
     }
 }
 
+void Session::Finish(Answer answer) {
+    Last_ = std::move(answer);
+    Done_ = true;
+    Loop_.quit();
+}
+
 void Session::Interrupt() {
     Interrupted_ = true;
-    Last_ = Answer::Of(Outcome::Interrupted, 0, "interrupted");
-    Loop_.quit();
+    Finish(Answer::Of(Outcome::Interrupted, 0, "interrupted"));
 }
 
 Session::Answer Session::Ask(const Request& request) {
     if (Interrupted_) {
         return Answer::Of(Outcome::Interrupted, 0, "interrupted");
     }
-    Last_.reset();
+    Done_ = false;
     BuildRequest(Codec_, request);
     if (!Engine_->Send(RequestQueue::Sets::Nothing)) {
-        if (!Last_) {
-            Last_ = Answer::Of(Port_->Open() ? Outcome::NotSent : Outcome::Lost, 0,
-                               Port_->Open() ? "not sent" : "No COM port !");
+        if (!Done_) {
+            Finish(Answer::Of(Port_->Open() ? Outcome::NotSent : Outcome::Lost, 0,
+                              Port_->Open() ? "not sent" : "No COM port !"));
         }
-        return *Last_;
+        return Last_;
     }
     Wait();
-    Answer answer = *Last_;
+    Answer answer = Last_;
     if (answer.What == Outcome::Answered &&
         DispatchKind(request.Code) == ResponseKind::ProgramInput &&
         Engine_->Requests().Awaiting()) {
         // The engine has written the toolkit version behind the programming.
-        Last_.reset();
+        Done_ = false;
         Wait();
-        Toolkit_ = *Last_;
+        Toolkit_ = Last_;
     }
     return answer;
 }
@@ -128,18 +132,15 @@ void Session::Answered(std::uint8_t code, bool late) {
         a.Said = "Unknown response.";
         break;
     }
-    Last_ = a;
-    Loop_.quit();
+    Finish(a);
 }
 
 void Session::NoResponse(const RequestQueue::Request& request) {
-    Last_ = Answer::Of(Outcome::NoResponse, request.Code, "No response !");
-    Loop_.quit();
+    Finish(Answer::Of(Outcome::NoResponse, request.Code, "No response !"));
 }
 
 void Session::TransmitQueueFull() {
-    Last_ = Answer::Of(Outcome::NotSent, 0, "Transmit queue full !");
-    Loop_.quit();
+    Finish(Answer::Of(Outcome::NotSent, 0, "Transmit queue full !"));
 }
 
 } // namespace zx

@@ -67,13 +67,17 @@ public:
 
 private:
     void Wait();
+    void Finish(Answer answer);
 
     FrameCodec Codec_;
     std::unique_ptr<ComPort> Port_;
     std::unique_ptr<DataPacket> Collector_;
     std::unique_ptr<LinkEngine> Engine_;
     QEventLoop Loop_;
-    std::optional<Answer> Last_;
+    // The outcome of the request waited for, once it has one (a flag beside it rather than an
+    // optional: gcc 14 misreads copies out of an optional of this size).
+    Answer Last_;
+    bool Done_ = false;
     Answer Toolkit_;
     std::string LossReason_;
     std::string RecordProblem_;
