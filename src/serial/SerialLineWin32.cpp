@@ -30,6 +30,10 @@ std::string SystemText(DWORD error) {
 struct SerialLine::Impl {
     SerialLine& Owner;
     HANDLE Port = INVALID_HANDLE_VALUE;
+    // Held while the port is ours: a second of the tool's programs is refused even where a
+    // driver lets two openers in (Wine's ports, some virtual port drivers); Windows' own ports
+    // refuse it before, as access denied.
+    HANDLE Claim = nullptr;
     std::string Device;
     DCB Saved{};
     bool HaveSaved = false;
@@ -259,6 +263,19 @@ void SerialLine::Open(const std::string& name, std::int32_t baud, const std::str
             throw SerialLineRefusal(name, SystemText(error));
         }
     }
+    std::wstring claim = L"Local\\zentrix-port-";
+    for (const char c : name) {
+        claim += c == '\\' ? L'_' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    d.Claim = CreateMutexW(nullptr, FALSE, claim.c_str());
+    if (d.Claim == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (d.Claim != nullptr) {
+            CloseHandle(d.Claim);
+            d.Claim = nullptr;
+        }
+        CloseHandle(port);
+        throw SerialLineRefusal(name, "access denied: the port is in use by another program");
+    }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     d.HaveSaved = GetCommState(port, &d.Saved) != 0;
@@ -290,6 +307,8 @@ void SerialLine::Open(const std::string& name, std::int32_t baud, const std::str
         !PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR)) {
         const DWORD error = GetLastError();
         CloseHandle(port);
+        CloseHandle(d.Claim);
+        d.Claim = nullptr;
         throw SerialLineRefusal(name, "the line cannot be set to 9600 baud 8N1 (" +
                                           SystemText(error) + ")");
     }
@@ -331,6 +350,10 @@ void SerialLine::Close() {
         SetCommState(d.Port, &d.Saved);
     }
     CloseHandle(d.Port);
+    if (d.Claim != nullptr) {
+        CloseHandle(d.Claim);
+        d.Claim = nullptr;
+    }
     CloseHandle(d.ReadEvent.hEvent);
     CloseHandle(d.WriteEvent.hEvent);
     d.Port = INVALID_HANDLE_VALUE;
