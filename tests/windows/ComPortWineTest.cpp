@@ -59,6 +59,7 @@ struct Line {
     explicit Line(quint16 com) {
         QObject::connect(&Collector, &DataPacket::OnPacket, [this](const quint8* data, int size) {
             Bodies.emplace_back(data, data + size);
+            Collector.SetEnabled(true); // a frame disables the collector, as the engine knows
         });
         QObject::connect(&Port, &ComPort::DeviceLost,
                          [this](const QString& reason) { LostReason = reason; });
