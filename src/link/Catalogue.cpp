@@ -169,54 +169,10 @@ std::span<const Field> FieldsOf(std::uint8_t code) {
 
 namespace {
 
-// Hands each payload field of the request's code to the visitor, in catalogue order, as the
-// member it is kept in: its type says how it travels (byte, word, single; a flag as a byte).
+// Hands each payload field of the request's code to the visitor, in catalogue order, with its
+// name and as the member it is kept in: its type says how it travels (byte, word, single; a
+// flag as a byte).
 template <typename R, typename Visitor> void ForEachField(R& r, Visitor visit) {
-    for (Field field : FieldsOf(r.Code)) {
-        switch (field) {
-        case F::Range:
-            visit(r.Range);
-            break;
-        case F::DacCode:
-            visit(r.DacCode);
-            break;
-        case F::FullScale:
-            visit(r.FullScale);
-            break;
-        case F::Minimum:
-            visit(r.Minimum);
-            break;
-        case F::Maximum:
-            visit(r.Maximum);
-            break;
-        case F::Invert:
-            visit(r.Invert);
-            break;
-        case F::Value:
-            visit(r.Value);
-            break;
-        }
-    }
-}
-
-} // namespace
-
-void BuildRequest(FrameCodec& c, const Request& r) {
-    c.BeginRequest(r.Code);
-    ForEachField(r, [&c]<typename T>(const T& value) {
-        if constexpr (std::is_same_v<T, std::uint16_t>) {
-            c.PutWord(value);
-        } else if constexpr (std::is_same_v<T, float>) {
-            c.PutLong(value);
-        } else if constexpr (std::is_same_v<T, bool>) {
-            c.PutByte(value ? 1u : 0u);
-        } else {
-            c.PutByte(value);
-        }
-    });
-}
-
-void ForEachRequestField(const Request& r, const RequestFieldVisitor& visit) {
     for (Field field : FieldsOf(r.Code)) {
         switch (field) {
         case F::Range:
@@ -235,7 +191,7 @@ void ForEachRequestField(const Request& r, const RequestFieldVisitor& visit) {
             visit("Maximum", r.Maximum);
             break;
         case F::Invert:
-            visit("Invert", r.Invert ? 1.0f : 0.0f);
+            visit("Invert", r.Invert);
             break;
         case F::Value:
             visit("Value", r.Value);
@@ -244,11 +200,34 @@ void ForEachRequestField(const Request& r, const RequestFieldVisitor& visit) {
     }
 }
 
+} // namespace
+
+void BuildRequest(FrameCodec& c, const Request& r) {
+    c.BeginRequest(r.Code);
+    ForEachField(r, [&c]<typename T>(const char*, const T& value) {
+        if constexpr (std::is_same_v<T, std::uint16_t>) {
+            c.PutWord(value);
+        } else if constexpr (std::is_same_v<T, float>) {
+            c.PutLong(value);
+        } else if constexpr (std::is_same_v<T, bool>) {
+            c.PutByte(value ? 1u : 0u);
+        } else {
+            c.PutByte(value);
+        }
+    });
+}
+
+void ForEachRequestField(const Request& r, const RequestFieldVisitor& visit) {
+    ForEachField(r, [&visit]<typename T>(const char* name, const T& value) {
+        visit(name, static_cast<float>(value));
+    });
+}
+
 Request ReadRequest(FrameCodec& c) {
     Request r;
     r.Code = c.RxBuffer[0];
     c.RxPos = 1;
-    ForEachField(r, [&c]<typename T>(T& value) {
+    ForEachField(r, [&c]<typename T>(const char*, T& value) {
         if constexpr (std::is_same_v<T, std::uint16_t>) {
             value = c.GetWord();
         } else if constexpr (std::is_same_v<T, float>) {
