@@ -114,7 +114,8 @@ TEST_F(Accessibility, TheStatusLineTheSwitchAndThePicturesSayTheirState) {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     const QVariant live =
         status->attributesInterface()->attributeValue(QAccessible::Attribute::Custom);
-    EXPECT_EQ(live.value<QHash<QString, QString>>().value("live"), "polite");
+    using Attributes = QHash<QString, QString>;
+    EXPECT_EQ(live.value<Attributes>().value("live"), "polite");
 #endif
 
     QAccessibleInterface* toggle = Of(Window.calSwitch);
