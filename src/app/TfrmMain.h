@@ -141,9 +141,7 @@ public:
     // True when the request was written to the port, or waits for the one on the line.
     // choice names what the request sets, where a newer request may replace it.
     bool SendRequest(RequestQueue::Sets choice = RequestQueue::Sets::Nothing);
-    const RequestQueue& Requests() const {
-        return Engine->Requests();
-    }
+    const RequestQueue& Requests() const;
     void DataPacketPacket(QObject* Sender, const quint8* Data, int Size);
     void Dispatch(quint8 code);
     // The engine's outcomes, said on the status line.
@@ -151,9 +149,7 @@ public:
     void Leaving(const RequestQueue::Request& request) override;
     void NoResponse(const RequestQueue::Request& request) override;
     void TransmitQueueFull() override;
-    bool HoldsLine() const override {
-        return ErrorShowing_;
-    }
+    bool HoldsLine() const override;
     void RecordFailed(const std::string& problem) override;
     void ShowStatus(const QString& text, StatusKind kind);
     void ComPortTriggerTimer(QObject* Sender, quint16 TriggerHandle);
@@ -247,9 +243,7 @@ private:
     void BuildLayout();
     void BindControls();
     void WireHandlers();
-    bool LineHeld() const {
-        return Engine->Held();
-    }
+    bool LineHeld() const;
 
     DriverClock& Clock_;
     UserPrompts& Prompts_;

@@ -84,7 +84,7 @@ bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
         problem = Reason("cannot open", file);
         return false;
     }
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(d.Fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         problem = "not a regular file: " + file.string();
         return false;

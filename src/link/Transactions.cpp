@@ -14,6 +14,19 @@ bool TfrmMain::SendRequest(RequestQueue::Sets choice) {
     return Engine->Send(choice, std::exchange(DeferredBusyText_, {}));
 }
 
+const RequestQueue& TfrmMain::Requests() const {
+    return Engine->Requests();
+}
+
+bool TfrmMain::LineHeld() const {
+    // A request on the line holds the next one back, and so does an error while it is read.
+    return Engine->Held();
+}
+
+bool TfrmMain::HoldsLine() const {
+    return ErrorShowing_;
+}
+
 void TfrmMain::Leaving(const RequestQueue::Request& request) {
     if (!request.BusyText.empty()) {
         ShowStatus(QString::fromStdString(request.BusyText), Busy);

@@ -151,7 +151,8 @@ TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     EXPECT_EQ(RecordLines().size(), 2u);
     fs::remove_all(Records() / "..");
     fs::create_directories(Records().parent_path());
-    { std::ofstream blocker(Records()); } // a file where the folder should be
+    std::ofstream blocker(Records()); // a file where the folder should be
+    blocker.close();
     const Ran unrecorded = Cli({"--com", "49", "--full", "mode", "run"});
     EXPECT_EQ(unrecorded.Exit, 0);
     EXPECT_EQ(unrecorded.Err.count("not recorded"), 1) << unrecorded.Err.toStdString();
@@ -225,7 +226,9 @@ TEST_F(CliRun, ARecordLineIsWholeOrAbsent) {
     RecordBook book(Records(), "zentrix-cli");
     ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:00.000Z","n":1})"));
     const fs::path month = fs::directory_iterator(Records())->path();
-    { std::ofstream(month, std::ios::app) << R"({"time":"2026-01-01T00:00:01.000Z","n":)"; }
+    std::ofstream tail(month, std::ios::app);
+    tail << R"({"time":"2026-01-01T00:00:01.000Z","n":)";
+    tail.close();
     EXPECT_EQ(RecordBook::Read(Records(), "").size(), 1u);
     ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:02.000Z","n":3})"));
     std::ifstream in(month);
