@@ -61,7 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
              [](zx::TfrmMain& m) { m.btnGetTempOutRangeClick(nullptr); },
              [](zx::TfrmMain& m) { m.calSwitchClick(nullptr); },
              [](zx::TfrmMain& m) { m.QueryCalMode(); }, [](zx::TfrmMain& m) { m.RequestVersion(); },
-             [](zx::TfrmMain& m) { m.SendToolkitVersion(); },
              [](zx::TfrmMain& m) { m.mnuClearInCalClick(nullptr); },
              [](zx::TfrmMain& m) { m.mnuClearOutCalClick(nullptr); }}) {
         send(w);
