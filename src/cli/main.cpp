@@ -322,9 +322,13 @@ std::map<std::string, std::string> Members(const std::string& line) {
         ++at;
         return s;
     };
+    // A line edited by hand may end anywhere: every step looks before it reads.
     while (i < line.size() && line[i] == '"') {
         const std::string key = string(i);
         ++i; // ':'
+        if (i >= line.size()) {
+            break;
+        }
         if (line[i] == '"') {
             members[key] = string(i);
         } else {
