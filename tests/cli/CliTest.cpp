@@ -237,6 +237,11 @@ TEST_F(CliRun, ARecordLineIsWholeOrAbsent) {
                        "{\"time\":\"2026-01-01T00:00:02.000Z\",\"n\":3}\n");
     const Ran since = Cli({"records", "--since", "2026-01-01T00:00:01"});
     EXPECT_EQ(since.Out.count('\n'), 1) << since.Out.toStdString();
+    // A line edited by hand and cut short is still read without harm.
+    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:03.000Z","request":{"a":[1,)"));
+    const Ran csv = Cli({"records", "--csv"});
+    EXPECT_EQ(csv.Exit, 0);
+    EXPECT_EQ(csv.Out.count('\n'), 4) << csv.Out.toStdString();
 }
 
 } // namespace
