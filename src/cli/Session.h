@@ -57,7 +57,6 @@ public:
     const std::string& LossReason() const { return LossReason_; }
     const std::string& RecordProblem() const { return RecordProblem_; }
     ComPort& Port() { return *Port_; }
-    LinkEngine& Engine() { return *Engine_; }
 
     void Answered(std::uint8_t code, bool late) override;
     void Leaving(const RequestQueue::Request&) override {}

@@ -196,6 +196,13 @@ std::string Sw1(int range) {
     return text;
 }
 
+// A refused link folder is said, never skipped in silence, as the window says it.
+void TellRefusedLinkFolder(const PortNamespace& ports) {
+    if (const std::string refused = RefusedLinkFolderText(ports); !refused.empty()) {
+        std::fprintf(stderr, "zentrix-cli: %s\n", refused.c_str());
+    }
+}
+
 class Cli {
 public:
     explicit Cli(Options options) : O_(std::move(options)), Out_(O_.Json) {}
@@ -267,9 +274,7 @@ int Cli::Run() {
 
 int Cli::Ports() {
     const PortNamespace ports = PortNamespace::ForCurrentUser();
-    if (const std::string refused = RefusedLinkFolderText(ports); !refused.empty()) {
-        std::fprintf(stderr, "zentrix-cli: %s\n", refused.c_str());
-    }
+    TellRefusedLinkFolder(ports);
     std::string json = "[";
     std::string text;
     for (int n = 1; n <= PortNamespace::HighestComNumber; ++n) {
@@ -510,9 +515,7 @@ int Cli::Connected() {
         return Finish(refused->Code, refused->Message);
     }
     const PortNamespace ports = PortNamespace::ForCurrentUser();
-    if (const std::string refused = RefusedLinkFolderText(ports); !refused.empty()) {
-        std::fprintf(stderr, "zentrix-cli: %s\n", refused.c_str());
-    }
+    TellRefusedLinkFolder(ports);
     if (!O_.NoRecord) {
         Book_ = std::make_unique<RecordBook>(RecordBook::DefaultFolder(), "zentrix-cli");
     }
@@ -527,7 +530,6 @@ int Cli::Connected() {
     Out_.Field("Device", "device", Session_->Port().DevicePath().toStdString());
 
     const std::string command = Command();
-    std::optional<Refusal> refused;
     if (command == "read") {
         return Read();
     }
@@ -537,6 +539,7 @@ int Cli::Connected() {
     if (command == "output") {
         return Output();
     }
+    std::optional<Refusal> refused;
     Session::Answer a;
     if (command == "mode") {
         refused = Ask({.Code = cmdSetCalMode, .Value = std::uint8_t(Word(1) == "cal" ? 1 : 0)}, &a);

@@ -58,13 +58,6 @@ public:
     }
     std::string Text() const { return Text_ + "}"; }
 
-    static std::string Quoted(std::string_view text) {
-        JsonObject o;
-        o.Text_.clear();
-        o.Quote(text);
-        return o.Text_;
-    }
-
 private:
     void Key(std::string_view key) {
         if (Text_.size() > 1) {

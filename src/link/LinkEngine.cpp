@@ -120,13 +120,18 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
     const std::vector<std::uint8_t> body(Codec_.RxRaw.begin(),
                                          Codec_.RxRaw.begin() + static_cast<std::ptrdiff_t>(count));
     if (Trace_) {
-        std::vector<std::uint8_t> frame = EncodeFrame(data, length);
+        // The frame as it came: the body is still escaped.
+        std::vector<std::uint8_t> frame(length + 2, STX);
+        std::copy(data, data + length, frame.begin() + 1);
+        frame.back() = ETX;
         Trace_("rx", frame);
     }
     const std::uint8_t code = Codec_.Unescape(count);
-    // Kept for the record before the pairing takes it off the line.
+    // A change's request is kept for its record before the pairing takes it off the line;
+    // nothing is copied where nothing is recorded.
+    const bool recorded = Records_ != nullptr && IsRecordedChange(code);
     std::optional<RequestQueue::Request> onLine;
-    if (Requests_.OnLine() != nullptr) {
+    if (recorded && Requests_.OnLine() != nullptr) {
         onLine = *Requests_.OnLine();
     }
     const RequestQueue::Arrival arrival = Requests_.Arrived(code, body);
@@ -146,7 +151,7 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
     if (DispatchKind(code) == ResponseKind::Version) {
         VersionText_ = ReadVersionText(Codec_);
     }
-    if (IsRecordedChange(code)) {
+    if (recorded) {
         if (!late && onLine) {
             Record(*onLine, true, false);
         } else {
@@ -177,7 +182,7 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
     if (!request) {
         return true;
     }
-    if (IsRecordedChange(request->Code)) {
+    if (Records_ != nullptr && IsRecordedChange(request->Code)) {
         Record(*request, false, false);
         OwedChanges_.push_back(*request);
         if (OwedChanges_.size() > 64) {
@@ -190,9 +195,6 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
 }
 
 void LinkEngine::Record(const RequestQueue::Request& request, bool answered, bool late) {
-    if (Records_ == nullptr) {
-        return;
-    }
     const std::string answer = answered ? AnswerJson(Codec_) : std::string();
     RecordPlace place;
     place.Port = "COM" + std::to_string(Port_.ComNumber());

@@ -78,8 +78,6 @@ public:
     void SetTrace(std::function<void(const char*, const std::vector<std::uint8_t>&)> trace) {
         Trace_ = std::move(trace);
     }
-    // The module's version text if it has answered a version read on this connection.
-    const std::string& VersionText() const { return VersionText_; }
 
     static constexpr std::chrono::milliseconds SettleTime{500};
 
@@ -100,7 +98,7 @@ private:
     // Changes whose answer is still owed after their time-out, oldest first: a late answer is
     // written down with the request it answers.
     std::deque<RequestQueue::Request> OwedChanges_;
-    std::string VersionText_;
+    std::string VersionText_; // the module's, once it answered a version read on this line
     bool RecordFailureTold_ = false;
     static constexpr int StraysToTell = 10; // per connection
     int StraysTold_ = 0;

@@ -26,8 +26,10 @@ bool RecordBook::Append(const std::string& line) {
         Problem_ = "cannot make the records folder " + Folder_.string() + ": " + error.message();
         return false;
     }
-    // The month of the record's time, which leads the line: "time":"2026-12-...
-    const std::string month = UtcNow().substr(0, 7);
+    // The month of the record's own time, which leads the line: {"time":"2026-12-...
+    const std::string key = "{\"time\":\"";
+    const std::string month =
+        line.starts_with(key) ? line.substr(key.size(), 7) : UtcNow().substr(0, 7);
     return AppendWholeLine(Folder_ / (month + ".jsonl"), line, Problem_);
 }
 

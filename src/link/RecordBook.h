@@ -26,7 +26,6 @@ public:
     // Appends a line as it is (without its newline).
     bool Append(const std::string& line);
     const std::string& Problem() const { return Problem_; }
-    const std::filesystem::path& Folder() const { return Folder_; }
 
     // The whole lines of every month's file, oldest first, whose time is at or after since
     // (an ISO 8601 date or time, compared as text; empty for all).
