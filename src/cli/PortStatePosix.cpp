@@ -2,6 +2,7 @@
 
 #include "UucpLock.h"
 
+#include <filesystem>
 #include <unistd.h>
 
 namespace zx {
@@ -11,8 +12,12 @@ PortState LookAtPort(const PortNamespace& ports, int comNumber) {
     if (::access(device.c_str(), R_OK | W_OK) != 0) {
         return {PortState::Kind::NotPermitted, {}};
     }
-    const UucpLock::Found found =
-        UucpLock::Look(UucpLock::FileFor(device, ports.LockFolder().string()));
+    // A program that holds the port names its lock after the device itself, whatever link led
+    // it there.
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(device, error).string();
+    const UucpLock::Found found = UucpLock::Look(
+        UucpLock::FileFor(error ? device : real, ports.LockFolder().string()));
     using K = UucpLock::Found::Kind;
     if (found.What == K::Unreadable) {
         return {PortState::Kind::Busy, "a lock file that cannot be read, owned by " + found.Owner};

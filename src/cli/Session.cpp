@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "RangeTables.h"
+#include "SystemEnd.h"
 
 #include <QElapsedTimer>
 
@@ -64,7 +65,7 @@ void Session::Interrupt() {
 }
 
 Session::Answer Session::Ask(const Request& request) {
-    if (Interrupted_) {
+    if (Interrupted_ || SystemEndAsked()) {
         return Answer::Of(Outcome::Interrupted, 0, "interrupted");
     }
     Done_ = false;

@@ -194,7 +194,8 @@ template <typename R, typename Visitor> void ForEachField(R& r, Visitor visit) {
             visit("Invert", r.Invert);
             break;
         case F::Value:
-            visit("Value", r.Value);
+            // One byte, named by what it carries.
+            visit(r.Code == cmdSetToolkitVersion ? "ToolkitVersion" : "CalMode", r.Value);
             break;
         }
     }

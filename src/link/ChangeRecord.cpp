@@ -1,6 +1,5 @@
 #include "ChangeRecord.h"
 
-#include "Json.h"
 
 #include <chrono>
 #include <cmath>
@@ -13,19 +12,47 @@ bool IsRecordedChange(std::uint8_t code) {
            code != cmdSetOutputCode;
 }
 
-std::string RequestJson(const Request& request) {
-    JsonObject o;
-    o.Add("request", CommandName(request.Code)).Add("code", static_cast<int>(request.Code));
+std::string_view ChangeInWords(std::uint8_t code) {
+    switch (code) {
+    case cmdCalInputZero:
+        return "calibrate input zero";
+    case cmdCalInputFull:
+        return "calibrate input full scale";
+    case cmdClearInputCalFlags:
+        return "clear input calibration flags";
+    case cmdProgramInputRange:
+        return "make input range permanent";
+    case cmdWriteOutputZero:
+        return "write output zero DAC code";
+    case cmdWriteOutputFull:
+        return "write output full-scale DAC code";
+    case cmdClearOutputCalFlags:
+        return "clear output calibration flags";
+    case cmdProgramOutputRange:
+        return "make output range permanent";
+    case cmdSetCalMode:
+        return "switch CAL/RUN mode";
+    case cmdSetToolkitVersion:
+        return "write toolkit version";
+    default:
+        return CommandName(code);
+    }
+}
+
+Json RequestJson(const Request& request) {
+    Json o = {{"request", std::string(CommandName(request.Code))},
+              {"code", static_cast<int>(request.Code)}};
     ForEachRequestField(request, [&o](std::string_view name, float value) {
+        const std::string key(name);
         if (name == "Minimum" || name == "Maximum" || name == "FullScale") {
-            o.Add(name, value);
+            o[key] = JsonNumber(value);
         } else if (name == "Invert") {
-            o.Add(name, value != 0.0f);
+            o[key] = value != 0.0f;
         } else {
-            o.Add(name, static_cast<int>(value));
+            o[key] = static_cast<int>(value);
         }
     });
-    return o.Text();
+    return o;
 }
 
 Request RequestOfFrame(const std::vector<std::uint8_t>& frame) {
@@ -38,64 +65,65 @@ Request RequestOfFrame(const std::vector<std::uint8_t>& frame) {
     return ReadRequest(codec);
 }
 
-std::string AnswerJson(FrameCodec& codec) {
-    JsonObject o;
+Json AnswerJson(FrameCodec& codec) {
+    Json o = Json::object();
     const auto u = [](unsigned v) { return v; };
+    const auto f = [](float v) { return JsonNumber(v); };
     switch (DispatchKind(codec.RxBuffer[0])) {
     case ResponseKind::ActiveInput:
     case ResponseKind::ProgrammedInput:
     case ResponseKind::ProgramInput: {
         const InputRangeStatus r = ReadInputRangeStatus(codec);
-        o.Add("Status", u(r.Status));
+        o["Status"] = u(r.Status);
         if (r.Status != 0) {
-            o.Add("RangeCode", u(r.RangeCode))
-                .Add("RangeOk", u(r.RangeOk))
-                .Add("Reading", r.Reading)
-                .Add("ZeroCalFlags", u(r.ZeroCalFlags))
-                .Add("FullCalFlags", u(r.FullCalFlags))
-                .Add("MinValue", r.MinValue)
-                .Add("MaxValue", r.MaxValue)
-                .Add("TA", r.TA)
-                .Add("TCAL", r.TCAL)
-                .Add("CalMode", u(r.CalMode));
+            o["RangeCode"] = u(r.RangeCode);
+            o["RangeOk"] = u(r.RangeOk);
+            o["Reading"] = f(r.Reading);
+            o["ZeroCalFlags"] = u(r.ZeroCalFlags);
+            o["FullCalFlags"] = u(r.FullCalFlags);
+            o["MinValue"] = f(r.MinValue);
+            o["MaxValue"] = f(r.MaxValue);
+            o["TA"] = f(r.TA);
+            o["TCAL"] = f(r.TCAL);
+            o["CalMode"] = u(r.CalMode);
         }
         break;
     }
     case ResponseKind::ActiveOutput:
     case ResponseKind::ProgrammedOutput: {
         const OutputRangeStatus r = ReadOutputRangeStatus(codec);
-        o.Add("Status", u(r.Status));
+        o["Status"] = u(r.Status);
         if (r.Status != 0) {
-            o.Add("RangeCode", u(r.RangeCode))
-                .Add("RangeOk", u(r.RangeOk))
-                .Add("ZeroCode", u(r.ZeroCode))
-                .Add("FullCode", u(r.FullCode))
-                .Add("Invert", u(r.Invert))
-                .Add("ZeroCalFlags", u(r.ZeroCalFlags))
-                .Add("FullCalFlags", u(r.FullCalFlags))
-                .Add("MinValue", r.MinValue)
-                .Add("MaxValue", r.MaxValue)
-                .Add("OutputCode", u(r.OutputCode))
-                .Add("TA", r.TA)
-                .Add("TCAL", r.TCAL)
-                .Add("CalMode", u(r.CalMode));
+            o["RangeCode"] = u(r.RangeCode);
+            o["RangeOk"] = u(r.RangeOk);
+            o["ZeroCode"] = u(r.ZeroCode);
+            o["FullCode"] = u(r.FullCode);
+            o["Invert"] = u(r.Invert);
+            o["ZeroCalFlags"] = u(r.ZeroCalFlags);
+            o["FullCalFlags"] = u(r.FullCalFlags);
+            o["MinValue"] = f(r.MinValue);
+            o["MaxValue"] = f(r.MaxValue);
+            o["OutputCode"] = u(r.OutputCode);
+            o["TA"] = f(r.TA);
+            o["TCAL"] = f(r.TCAL);
+            o["CalMode"] = u(r.CalMode);
         }
         break;
     }
     case ResponseKind::CalMode:
-        o.Add("CalMode", u(ReadCalMode(codec)));
+        o["CalMode"] = u(ReadCalMode(codec));
         break;
     case ResponseKind::ToolkitAck:
-        o.Add("Status", u(ReadToolkitAck(codec)));
+        o["Status"] = u(ReadToolkitAck(codec));
         break;
     case ResponseKind::Version:
-        o.Add("Version", Latin1ToUtf8(ReadVersionText(codec)));
+        o["Version"] = Latin1ToUtf8(ReadVersionText(codec));
         break;
     case ResponseKind::CodeOnlySuccess:
     case ResponseKind::Unknown:
         break;
     }
-    return o.Text();
+    return o;
 }
 
 std::string Latin1ToUtf8(std::string_view text) {
@@ -112,11 +140,10 @@ std::string Latin1ToUtf8(std::string_view text) {
     return utf8;
 }
 
-std::string UtcNow() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+std::string UtcText(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count() %
         1000;
     std::tm utc{};
 #ifdef _WIN32
@@ -130,28 +157,39 @@ std::string UtcNow() {
     return text;
 }
 
+std::string UtcNow() {
+    return UtcText(std::chrono::system_clock::now());
+}
+
 std::string RecordLine(const RecordPlace& place, const Request& request,
-                       const std::string* answerJson, bool late) {
-    JsonObject o;
-    o.Add("time", UtcNow())
-        .Add("user", place.User)
-        .Add("machine", place.Machine)
-        .Add("program", place.Program)
-        .Add("port", place.Port)
-        .Add("device", place.Device);
+                       const RecordOutcome& outcome) {
+    Json o = {{"time", UtcNow()},         {"schema", RecordSchema},
+              {"user", place.User},       {"machine", place.Machine},
+              {"program", place.Program}, {"port", place.Port},
+              {"device", place.Device}};
     if (!place.Version.empty()) {
-        o.Add("version", Latin1ToUtf8(place.Version));
+        o["version"] = Latin1ToUtf8(place.Version);
     }
-    o.Raw("request", RequestJson(request));
-    if (answerJson != nullptr) {
-        o.Raw("answer", *answerJson);
-        if (late) {
-            o.Add("late", true); // answered after its time-out had been told
+    o["change"] = std::string(ChangeInWords(request.Code));
+    o["request"] = RequestJson(request);
+    switch (outcome.What) {
+    case RecordOutcome::Kind::Answered:
+        o["outcome"] = "answered";
+        o["answer"] = outcome.Answer != nullptr ? *outcome.Answer : Json::object();
+        if (outcome.Late) {
+            o["late"] = true; // answered after its time-out had been told
         }
-    } else {
-        o.Add("answer", "no response");
+        break;
+    case RecordOutcome::Kind::NoResponse:
+        o["outcome"] = "no response";
+        break;
+    case RecordOutcome::Kind::Unknown:
+        // The request reached the module; whether it took it, nobody heard.
+        o["outcome"] = "unknown";
+        o["reason"] = outcome.Reason;
+        break;
     }
-    return o.Text();
+    return JsonText(o);
 }
 
 } // namespace zx

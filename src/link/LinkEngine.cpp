@@ -5,6 +5,7 @@
 #include "ComPort.h"
 #include "DataPacket.h"
 #include "RecordBook.h"
+#include "SystemEnd.h"
 
 #include <cstdio>
 #include <utility>
@@ -33,6 +34,10 @@ void LinkEngine::Open(std::uint16_t number, bool settleFirst) {
     // never left to run into the next answer.
     Collector_.SetEnabled(true);
     Port_.Clock().Sleep(SettleTime); // and after it comes up
+    // What came in while the module settled is no answer to anything this connection will
+    // ask: a late answer to the previous run or module, still on its way at the open, would
+    // otherwise be taken for the answer to the first request of its code.
+    Port_.DiscardInput();
 }
 
 void LinkEngine::Close() {
@@ -44,6 +49,16 @@ void LinkEngine::Close() {
 }
 
 void LinkEngine::Reset() {
+    // A change on the line when the port goes reached the module; whether the module took it,
+    // nobody heard, and its record says so.
+    if (const RequestQueue::Request* onLine = Requests_.OnLine();
+        onLine != nullptr && Records_ != nullptr && IsRecordedChange(onLine->Code)) {
+        RecordOutcome unknown{RecordOutcome::Kind::Unknown, nullptr, false, {}};
+        unknown.Reason = Port_.LossReason().isEmpty()
+                             ? "the port was closed before the answer came"
+                             : "the line was lost: " + Port_.LossReason().toStdString();
+        Record(*onLine, unknown);
+    }
     TimeoutTrigger_ = 0;
     StraysTold_ = 0;
     Requests_.Clear();
@@ -73,6 +88,9 @@ bool LinkEngine::Held() const {
 }
 
 bool LinkEngine::Write(RequestQueue::Request request) {
+    if (SystemEndAsked()) {
+        return false; // the program is ending: nothing more goes to the module
+    }
     Client_.Leaving(request);
     try {
         Port_.WriteBlock(request.Frame.data(), static_cast<quint16>(request.Frame.size()));
@@ -152,12 +170,14 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
         VersionText_ = ReadVersionText(Codec_);
     }
     if (recorded) {
+        const Json answer = AnswerJson(Codec_);
+        RecordOutcome answered{RecordOutcome::Kind::Answered, &answer, late, {}};
         if (!late && onLine) {
-            Record(*onLine, true, false);
+            Record(*onLine, answered);
         } else {
             for (auto it = OwedChanges_.begin(); it != OwedChanges_.end(); ++it) {
                 if (it->Code == code) {
-                    Record(*it, true, true);
+                    Record(*it, answered);
                     OwedChanges_.erase(it);
                     break;
                 }
@@ -183,7 +203,7 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
         return true;
     }
     if (Records_ != nullptr && IsRecordedChange(request->Code)) {
-        Record(*request, false, false);
+        Record(*request, {RecordOutcome::Kind::NoResponse, nullptr, false, {}});
         OwedChanges_.push_back(*request);
         if (OwedChanges_.size() > 64) {
             OwedChanges_.pop_front(); // a module that never answers owes no more than this
@@ -194,16 +214,23 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
     return true;
 }
 
-void LinkEngine::Record(const RequestQueue::Request& request, bool answered, bool late) {
-    const std::string answer = answered ? AnswerJson(Codec_) : std::string();
+void LinkEngine::Record(const RequestQueue::Request& request, const RecordOutcome& outcome) {
     RecordPlace place;
     place.Port = "COM" + std::to_string(Port_.ComNumber());
     place.Device = Port_.DevicePath().toStdString();
     place.Version = VersionText_;
-    const bool written =
-        Records_->Write(place, RequestOfFrame(request.Frame), answered ? &answer : nullptr, late);
-    if (!written && !std::exchange(RecordFailureTold_, true)) {
-        Client_.RecordFailed(Records_->Problem());
+    // Queued: the writer's thread takes it to the disk while the line goes on.
+    Records_->Write(place, RequestOfFrame(request.Frame), outcome);
+    SayRecordProblem();
+}
+
+void LinkEngine::SayRecordProblem() {
+    if (Records_ == nullptr) {
+        return;
+    }
+    if (const std::string problem = Records_->TakeNewProblem();
+        !problem.empty() && !std::exchange(RecordFailureTold_, true)) {
+        Client_.RecordFailed(problem);
     }
 }
 

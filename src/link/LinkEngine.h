@@ -17,6 +17,7 @@ namespace zx {
 class ComPort;
 class DataPacket;
 class RecordBook;
+struct RecordOutcome;
 
 // The transaction engine of a connection to a module: it opens the port as a module wants it,
 // writes one request at a time, pairs every frame that comes back with the request it answers,
@@ -74,6 +75,7 @@ public:
 
     // Where the changes made to the module are written down; none when null.
     void SetRecords(RecordBook* records) { Records_ = records; }
+    RecordBook* Records() const { return Records_; }
     // Every frame written and read, with its direction ("tx", "rx"), for a trace.
     void SetTrace(std::function<void(const char*, const std::vector<std::uint8_t>&)> trace) {
         Trace_ = std::move(trace);
@@ -84,7 +86,10 @@ public:
 private:
     bool Write(RequestQueue::Request request);
     void SendWaiting();
-    void Record(const RequestQueue::Request& request, bool answered, bool late);
+    void Record(const RequestQueue::Request& request, const RecordOutcome& outcome);
+    // A record that could not be written, said once per engine; lines are written on their own
+    // thread, so a problem shows after the line that met it.
+    void SayRecordProblem();
     void Reset();
 
     ComPort& Port_;

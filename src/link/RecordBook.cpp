@@ -1,8 +1,8 @@
 #include "RecordBook.h"
 
-#include <algorithm>
-#include <fstream>
-#include <system_error>
+#include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace zx {
 
@@ -10,56 +10,118 @@ RecordBook::RecordBook(std::filesystem::path folder, std::string program)
     : Folder_(std::move(folder)), Program_(std::move(program)), User_(SystemUserName()),
       Machine_(SystemMachineName()) {}
 
-bool RecordBook::Write(const RecordPlace& place, const Request& request,
-                       const std::string* answerJson, bool late) {
+RecordBook::~RecordBook() {
+    Flush(FlushBound);
+    {
+        const std::lock_guard lock(Mutex_);
+        Closing_ = true;
+    }
+    GiveUp_ = true;
+    Changed_.notify_all();
+    if (Writer_.joinable()) {
+        Writer_.join();
+    }
+    // What never reached the file is said where a person or a log sees it, line and all.
+    for (const Unwritten& u : TakeUnwritten()) {
+        std::fprintf(stderr, "%s: a record was not written (%s): %s\n", Program_.c_str(),
+                     u.Reason.c_str(), u.Line.c_str());
+    }
+}
+
+void RecordBook::Write(const RecordPlace& place, const Request& request,
+                       const RecordOutcome& outcome) {
     RecordPlace full = place;
     full.User = User_;
     full.Machine = Machine_;
     full.Program = Program_;
-    return Append(RecordLine(full, request, answerJson, late));
+    Post(RecordLine(full, request, outcome));
 }
 
-bool RecordBook::Append(const std::string& line) {
-    std::error_code error;
-    std::filesystem::create_directories(Folder_, error);
-    if (error) {
-        Problem_ = "cannot make the records folder " + Folder_.string() + ": " + error.message();
+void RecordBook::Post(std::string line) {
+    {
+        const std::lock_guard lock(Mutex_);
+        Queue_.push_back(std::move(line));
+        if (!Writer_.joinable()) {
+            Writer_ = std::thread([this] { Run(); });
+        }
+    }
+    Changed_.notify_all();
+}
+
+void RecordBook::Run() {
+    std::unique_lock lock(Mutex_);
+    for (;;) {
+        Changed_.wait(lock, [this] { return Closing_ || !Queue_.empty(); });
+        if (Queue_.empty()) {
+            return; // closing, nothing left
+        }
+        std::string line = std::move(Queue_.front());
+        Queue_.pop_front();
+        Writing_ = true;
+        lock.unlock();
+        std::string problem;
+        const bool written = Append(line, problem);
+        lock.lock();
+        Writing_ = false;
+        if (!written) {
+            if (NewProblem_.empty()) {
+                NewProblem_ = problem;
+            }
+            Unwritten_.push_back({std::move(line), std::move(problem)});
+        }
+        Changed_.notify_all();
+    }
+}
+
+bool RecordBook::Flush(std::chrono::milliseconds bound, const std::function<bool()>& stop) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    std::unique_lock lock(Mutex_);
+    for (;;) {
+        if (Queue_.empty() && !Writing_) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline || (stop && stop())) {
+            break;
+        }
+        // Short steps, so that a signal is seen within a moment.
+        Changed_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    // The writer gives up the line it waits with, and whatever still waits is the caller's to
+    // say.
+    GiveUp_ = true;
+    for (std::string& line : Queue_) {
+        Unwritten_.push_back({std::move(line), "not written in time"});
+    }
+    if (NewProblem_.empty() && !Queue_.empty()) {
+        NewProblem_ = "not written in time";
+    }
+    Queue_.clear();
+    if (Changed_.wait_for(lock, LockBound, [this] { return !Writing_; })) {
+        GiveUp_ = false; // later lines are written as usual
+    }
+    return false;
+}
+
+std::vector<RecordBook::Unwritten> RecordBook::TakeUnwritten() {
+    const std::lock_guard lock(Mutex_);
+    return std::exchange(Unwritten_, {});
+}
+
+std::string RecordBook::TakeNewProblem() {
+    const std::lock_guard lock(Mutex_);
+    return std::exchange(NewProblem_, {});
+}
+
+bool RecordBook::Append(const std::string& line, std::string& problem) {
+    if (problem = RecordsFolderProblem(Folder_, true); !problem.empty()) {
         return false;
     }
     // The month of the record's own time, which leads the line: {"time":"2026-12-...
     const std::string key = "{\"time\":\"";
     const std::string month =
         line.starts_with(key) ? line.substr(key.size(), 7) : UtcNow().substr(0, 7);
-    return AppendWholeLine(Folder_ / (month + ".jsonl"), line, Problem_);
-}
-
-std::vector<std::string> RecordBook::Read(const std::filesystem::path& folder,
-                                          const std::string& since) {
-    std::vector<std::filesystem::path> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().extension() == ".jsonl" && entry.is_regular_file(error)) {
-            files.push_back(entry.path());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    std::vector<std::string> lines;
-    const std::string key = "{\"time\":\"";
-    for (const auto& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::size_t start = 0;
-        for (std::size_t end; (end = content.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            std::string line = content.substr(start, end - start);
-            const bool timed = line.starts_with(key);
-            if (timed && (since.empty() || line.compare(key.size(), since.size(), since) >= 0)) {
-                lines.push_back(std::move(line));
-            }
-        }
-        // A tail without its newline is a line a writer never finished: never taken.
-    }
-    return lines;
+    return AppendWholeLine(Folder_ / (month + ".jsonl"), line,
+                           std::chrono::steady_clock::now() + LockBound, GiveUp_, problem);
 }
 
 std::filesystem::path RecordBook::DefaultFolder() {

@@ -2,6 +2,9 @@
 // leaves whole lines only.
 #include "RecordBook.h"
 
+#include "Json.h"
+#include "RecordReader.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +50,30 @@ off_t WholeLinesEnd(int fd, off_t size) {
     return 0;
 }
 
+std::string Untrusted(const char* what, const std::filesystem::path& path,
+                      const struct stat& st) {
+    if (st.st_uid != ::geteuid()) {
+        const passwd* pw = ::getpwuid(st.st_uid);
+        return "the records " + std::string(what) + " " + path.string() + " belongs to " +
+               (pw != nullptr ? std::string(pw->pw_name) : "uid " + std::to_string(st.st_uid)) +
+               ", not to this user: refused";
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return "the records " + std::string(what) + " " + path.string() +
+               " can be written by others: refused (chmod go-w it)";
+    }
+    return {};
+}
+
+// The bytes of a line cut short go beside the month's file, never away.
+bool KeepAside(const std::filesystem::path& file, const std::string& tail) {
+    const std::string aside = file.string() + ".cut";
+    const Descriptor d{
+        ::open(aside.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)};
+    const std::string text = tail + '\n';
+    return d.Fd >= 0 && ::write(d.Fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
 } // namespace
 
 std::string SystemUserName() {
@@ -76,10 +103,50 @@ std::filesystem::path SystemDataFolder() {
     return std::filesystem::path(home) / ".local" / "share";
 }
 
+std::string RecordsFolderProblem(const std::filesystem::path& folder, bool make) {
+    // Made private; taken only where it is this user's alone: another user's folder, or one
+    // others can write in, could take the records or swap a month's file under them.
+    if (make) {
+        std::error_code error;
+        const std::filesystem::path parent = folder.parent_path();
+        if (!std::filesystem::exists(parent, error)) {
+            std::filesystem::create_directories(parent, error);
+            if (error) {
+                return "cannot make the records folder " + folder.string() + ": " +
+                       error.message();
+            }
+        }
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return Reason("cannot make the records folder", folder);
+        }
+    }
+    struct stat st = {};
+    if (::lstat(folder.c_str(), &st) != 0) {
+        return Reason("cannot read the records folder", folder);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return "the records folder " + folder.string() + " is not a folder: refused";
+    }
+    return Untrusted("folder", folder, st);
+}
+
+std::string RecordsFileProblem(const std::filesystem::path& file) {
+    struct stat st = {};
+    if (::lstat(file.c_str(), &st) != 0) {
+        return Reason("cannot read", file);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return "not a regular file: " + file.string() + ": refused";
+    }
+    return Untrusted("file", file, st);
+}
+
 bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
-                     std::string& problem) {
+                     std::chrono::steady_clock::time_point deadline,
+                     const std::atomic<bool>& giveUp, std::string& problem) {
     const Descriptor d{
-        ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644)};
+        ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+               0600)};
     if (d.Fd < 0) {
         problem = Reason("cannot open", file);
         return false;
@@ -89,21 +156,35 @@ bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
         problem = "not a regular file: " + file.string();
         return false;
     }
-    // Writers of both programs append to the same month: one at a time.
-    while (::flock(d.Fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    if (problem = Untrusted("file", file, st); !problem.empty()) {
+        return false;
+    }
+    // Writers of both programs append to the same month, one at a time; a writer that holds
+    // the lock for ever is waited for only so long.
+    while (::flock(d.Fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
             problem = Reason("cannot lock", file);
             return false;
         }
+        if (giveUp || std::chrono::steady_clock::now() >= deadline) {
+            problem = "another program holds the lock of " + file.string();
+            return false;
+        }
+        ::usleep(10000);
     }
     ::fstat(d.Fd, &st);
     off_t size = st.st_size;
+    std::string text = line + '\n';
     if (const off_t whole = WholeLinesEnd(d.Fd, size); whole != size) {
-        if (::ftruncate(d.Fd, whole) == 0) {
-            size = whole; // a writer died in the middle of its line
+        std::string tail(static_cast<std::size_t>(size - whole), '\0');
+        const bool read = ::pread(d.Fd, tail.data(), tail.size(), whole) ==
+                          static_cast<ssize_t>(tail.size());
+        if (read && tail.starts_with('{') && Json::accept(tail)) {
+            text.insert(0, "\n"); // a whole record that only lacks its newline is kept
+        } else if (KeepAside(file, tail) && ::ftruncate(d.Fd, whole) == 0) {
+            size = whole; // a writer died in the middle of its line: its part is kept aside
         }
     }
-    const std::string text = line + '\n';
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(d.Fd, text.data() + done, text.size() - done);

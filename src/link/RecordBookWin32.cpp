@@ -1,6 +1,7 @@
 // The records' system side on Windows: the user and machine, the application data folder, and
 // an append that leaves whole lines only.
 #include "RecordBook.h"
+#include "RecordReader.h"
 
 #include <windows.h>
 
@@ -60,8 +61,26 @@ std::filesystem::path SystemDataFolder() {
     return std::filesystem::temp_directory_path();
 }
 
+std::string RecordsFolderProblem(const std::filesystem::path& folder, bool make) {
+    // The folder lies in the user's own profile, which Windows keeps private.
+    std::error_code error;
+    if (make) {
+        std::filesystem::create_directories(folder, error);
+    }
+    if (!std::filesystem::is_directory(folder, error)) {
+        return "cannot make the records folder " + folder.string() +
+               (error ? ": " + error.message() : std::string());
+    }
+    return {};
+}
+
+std::string RecordsFileProblem(const std::filesystem::path&) {
+    return {};
+}
+
 bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
-                     std::string& problem) {
+                     std::chrono::steady_clock::time_point deadline,
+                     const std::atomic<bool>& giveUp, std::string& problem) {
     HANDLE h =
         CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -71,10 +90,20 @@ bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
     }
     OVERLAPPED whole{};
     // Writers of both programs append to the same month: one at a time.
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-        problem = Reason("cannot lock", file);
-        CloseHandle(h);
-        return false;
+    // A writer that holds the lock for ever is waited for only so long.
+    while (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                       MAXDWORD, &whole)) {
+        if (GetLastError() != ERROR_LOCK_VIOLATION) {
+            problem = Reason("cannot lock", file);
+            CloseHandle(h);
+            return false;
+        }
+        if (giveUp || std::chrono::steady_clock::now() >= deadline) {
+            problem = "another program holds the lock of " + file.string();
+            CloseHandle(h);
+            return false;
+        }
+        Sleep(10);
     }
     LARGE_INTEGER size{};
     GetFileSizeEx(h, &size);

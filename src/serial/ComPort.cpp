@@ -59,6 +59,10 @@ void ComPort::OpenDevice() {
     emit Opened();
 }
 
+void ComPort::DiscardInput() {
+    Line_.DiscardInput();
+}
+
 void ComPort::CloseDevice() {
     Triggers_.ReleaseAll();
     ScheduleWake();
@@ -98,8 +102,10 @@ void ComPort::HandleLoss(const QString& reason) {
         return;
     }
     // Close at once so that a hung-up descriptor cannot make the event loop spin, and say it
-    // once.
+    // once. Those told of the close may ask why.
+    LossReason_ = reason;
     CloseDevice();
+    LossReason_.clear();
     emit DeviceLost(QStringLiteral("COM%1 (%2): %3").arg(ComNumber_).arg(DevicePath_, reason));
 }
 

@@ -44,6 +44,10 @@ public:
     bool RTS() const { return RTS_; }
     void SetDTR(bool on);
     void SetRTS(bool on);
+    // While Closed is emitted for a lost line: why it was lost; empty for a close.
+    const QString& LossReason() const { return LossReason_; }
+    // Drops what the line has received and not yet been read.
+    void DiscardInput();
     QString DevicePath() const { return DevicePath_; }
     // The line's settings as the system holds them, for a check: "9600,N,8,1, ...".
     std::string LineSettings() const { return Line_.Settings(); }
@@ -87,6 +91,7 @@ private:
     SerialLine Line_;
     TimerTriggers Triggers_;
     quint16 ComNumber_ = 1;
+    QString LossReason_;
     bool DTR_ = false;
     bool RTS_ = false;
     bool CheckingTriggers_ = false;

@@ -16,4 +16,8 @@ bool DisplayThere();
 // holds a line closes it there: its lock goes, and the line's settings are given back.
 void OnSystemEnd(QObject* context, std::function<void()> end);
 
+// True once the system has asked the program to end, from the moment the signal arrives, before
+// the event loop gets to it: a change not yet written to a module is then never written.
+bool SystemEndAsked();
+
 } // namespace zx

@@ -12,8 +12,10 @@ namespace zx {
 namespace {
 
 int SignalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t EndAsked = 0;
 
 void OnSignal(int number) {
+    EndAsked = 1;
     const auto byte = static_cast<unsigned char>(number);
     (void)!write(SignalPipe[1], &byte, 1);
 }
@@ -31,6 +33,10 @@ bool DisplayThere() {
         return false;
     }
     return true;
+}
+
+bool SystemEndAsked() {
+    return EndAsked != 0;
 }
 
 void OnSystemEnd(QObject* context, std::function<void()> end) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <pwd.h>
@@ -286,10 +287,45 @@ void UucpLock::Acquire(const std::string& device, const std::string& folder) {
                           " keeps changing)");
 }
 
+void UucpLock::SweepTemporaries(const std::string& folder) {
+    // A run killed between its private name and the link leaves that name behind. Only this
+    // user's names are looked at, and only by their name and their node: nothing in them is
+    // read or followed, and one whose process may still run is left alone.
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        const std::size_t mark = name.rfind(".zx");
+        if (!name.starts_with("LCK..") || mark == std::string::npos) {
+            continue;
+        }
+        // LCK..<device>.zx<pid>.XXXXXX
+        const std::string tail = name.substr(mark + 3);
+        const std::size_t dot = tail.find('.');
+        if (dot == 0 || dot == std::string::npos || tail.size() - dot != 7 ||
+            tail.find_first_not_of("0123456789") != dot) {
+            continue;
+        }
+        const long pid = std::strtol(tail.substr(0, dot).c_str(), nullptr, 10);
+        const std::string path = folder + "/" + name;
+        struct stat st = {};
+        if (pid <= 0 || pid == getpid() || lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != geteuid() || Alive(static_cast<pid_t>(pid))) {
+            continue;
+        }
+        unlink(path.c_str());
+    }
+    closedir(dir);
+}
+
 bool UucpLock::Make(const std::string& path, const std::string& folder) {
+    SweepTemporaries(folder);
     // Written under a private name no one can guess and linked into place, so that no other
-    // program ever reads a half-written lock, and two takers cannot both win.
-    std::string temporary = path + ".zxXXXXXX";
+    // program ever reads a half-written lock, and two takers cannot both win. The name carries
+    // the PID, so that the next run can tell the leftovers of a killed one.
+    std::string temporary = path + ".zx" + std::to_string(getpid()) + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0) {
         const int error = errno;

@@ -56,6 +56,8 @@ public:
     static Found Look(const std::string& path);
     // Whether a process runs under that PID: a zombie has ended.
     static bool Alive(pid_t pid);
+    // Removes this user's private lock names whose process has ended.
+    static void SweepTemporaries(const std::string& folder);
 
 private:
     // Links a lock naming this process into place: false when another program's lock got

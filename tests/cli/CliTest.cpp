@@ -1,6 +1,7 @@
 // zentrix-cli against the virtual module: what the module receives, what a script reads (exit
 // status, JSON, messages) and what the records folder holds.
 #include "RecordBook.h"
+#include "RecordReader.h"
 #include "SimProcess.h"
 #include "WindowFixture.h"
 
@@ -9,10 +10,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace zx::test {
 namespace {
@@ -36,17 +41,20 @@ protected:
     fs::path Home() const { return fs::path(Dir.path().toStdString()); }
     fs::path Records() const { return Home() / "data" / "zentrix" / "records"; }
 
-    QProcess* Start(const QStringList& arguments) {
+    QProcess* Start(const QStringList& arguments, const QString& locale = {}) {
         auto* process = new QProcess;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", Dir.path());
         env.insert("XDG_DATA_HOME", Dir.path() + "/data");
+        if (!locale.isEmpty()) {
+            env.insert("LC_ALL", locale);
+        }
         process->setProcessEnvironment(env);
         process->start(QStringLiteral(ZX_CLI_PATH), arguments);
         return process;
     }
-    Ran Cli(const QStringList& arguments) {
-        std::unique_ptr<QProcess> process(Start(arguments));
+    Ran Cli(const QStringList& arguments, const QString& locale = {}) {
+        std::unique_ptr<QProcess> process(Start(arguments, locale));
         process->waitForFinished(20000);
         return {process->exitCode(), process->readAllStandardOutput(),
                 QString::fromUtf8(process->readAllStandardError())};
@@ -82,6 +90,16 @@ protected:
         }
         return lines;
     }
+    // The records as a reader of them sees them.
+    static std::vector<Json> Read(const fs::path& folder) {
+        std::vector<Json> records;
+        const std::string problem = RecordReader::Read(
+            folder, {}, [&](const std::string&, const Json& r) { return records.push_back(r), true; },
+            [](const std::string& broken) { ADD_FAILURE() << broken; });
+        EXPECT_EQ(problem, "");
+        return records;
+    }
+    static QJsonObject Object(const Ran& run) { return QJsonDocument::fromJson(run.Out).object(); }
 
     QTemporaryDir Dir;
 };
@@ -120,18 +138,22 @@ TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     window.insert(window.end(), program.begin(), program.end());
     window.insert(window.end(), toolkit.begin(), toolkit.end());
 
-    const std::vector<std::string> windowLines = RecordBook::Read(Home() / "window", "");
+    windowRecords.Flush(RecordBook::FlushBound);
+    const std::vector<Json> windowLines = Read(Home() / "window");
     ASSERT_EQ(windowLines.size(), 2u) << "the window records the programming and the version";
-    EXPECT_NE(windowLines[0].find(R"("program":"zentrix","port":"COM1")"), std::string::npos);
+    EXPECT_EQ(windowLines[0]["program"], "zentrix");
+    EXPECT_EQ(windowLines[0]["port"], "COM1");
 
-    SimProcess sim({"--fast"}, 49, Home() / ".zentrix" / "ports");
+    SimProcess sim({"--fast", "--sw1", "010100"}, 49, Home() / ".zentrix" / "ports");
     const Ran run = Cli({"--com", "49", "input", "--range", "+-5 V", "--program", "--min", "-2",
                          "--max", "3.5", "--json"});
     EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
     EXPECT_EQ(Received(sim), Frames(window));
-    const QJsonObject json = QJsonDocument::fromJson(run.Out).object();
+    const QJsonObject json = Object(run)["input"].toObject();
     EXPECT_EQ(json["range"].toString(), QString::fromUtf8("\u00B15 V"));
-    EXPECT_EQ(json["limits"].toString(), "-2.000 to 3.500 V");
+    EXPECT_EQ(json["min"].toDouble(), -2.0);
+    EXPECT_EQ(json["max"].toDouble(), 3.5);
+    EXPECT_EQ(json["unit"].toString(), "V");
 
     // Reads leave no record; the programming and the toolkit version do, with what the module
     // answered.
@@ -139,23 +161,29 @@ TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     const std::vector<std::string> lines = RecordLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find(R"("request":{"request":"cmdProgramInputRange","code":7,"Range":4,)"
-                            R"("Minimum":-2,"Maximum":3.5})"),
+                            R"("Minimum":-2.0,"Maximum":3.5})"),
               std::string::npos)
         << lines[0];
-    EXPECT_NE(lines[0].find(R"("MinValue":-2,"MaxValue":3.5)"), std::string::npos);
+    EXPECT_NE(lines[0].find(R"("MinValue":-2.0,"MaxValue":3.5)"), std::string::npos);
     EXPECT_NE(lines[0].find(R"("port":"COM49","device":")" + sim.DevicePath()), std::string::npos);
-    EXPECT_NE(lines[1].find(R"("answer":{"Status":1})"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(R"("ToolkitVersion":171},"outcome":"answered","answer":{"Status":1})"),
+              std::string::npos)
+        << lines[1];
+    EXPECT_EQ(fs::status(Records()).permissions() & fs::perms::all, fs::perms::owner_all);
 
-    // Without a record, and into a records folder that cannot be written: the work is done.
+    // Without a record, and into a records folder that cannot be written: the work is done,
+    // and the exit status says its record is missing.
     EXPECT_EQ(Cli({"--com", "49", "--full", "mode", "cal", "--no-record"}).Exit, 0);
     EXPECT_EQ(RecordLines().size(), 2u);
     fs::remove_all(Records() / "..");
     fs::create_directories(Records().parent_path());
     std::ofstream blocker(Records()); // a file where the folder should be
     blocker.close();
-    const Ran unrecorded = Cli({"--com", "49", "--full", "mode", "run"});
-    EXPECT_EQ(unrecorded.Exit, 0);
-    EXPECT_EQ(unrecorded.Err.count("not recorded"), 1) << unrecorded.Err.toStdString();
+    const Ran unrecorded = Cli({"--com", "49", "--full", "mode", "run", "--json"});
+    EXPECT_EQ(unrecorded.Exit, 6);
+    EXPECT_EQ(Object(unrecorded)["mode"].toString(), "RUN");
+    EXPECT_TRUE(unrecorded.Err.contains(R"("request":{"request":"cmdSetCalMode","code":32,"CalMode":0})"))
+        << "the record not written is said whole: " << unrecorded.Err.toStdString();
 }
 
 TEST_F(CliRun, RefusalsSendNothingAndEachEndHasItsExitStatus) {
@@ -219,29 +247,62 @@ TEST_F(CliRun, RefusalsSendNothingAndEachEndHasItsExitStatus) {
     EXPECT_FALSE(fs::exists("/run/lock/LCK..pts_" + pts)) << "the lock outlived the run";
 }
 
-TEST_F(CliRun, ARecordLineIsWholeOrAbsent) {
-    // A writer that died in its line left a tail without its newline: the next record cuts it
-    // off, and a reader never sees it.
+TEST_F(CliRun, RecordsAreReadAsAReaderNeedsThem) {
+    // A writer that died in its line left a tail without its newline: the next record keeps it
+    // aside and cuts it off; a whole record that lacks only its newline is kept.
     fs::create_directories(Records());
+    fs::permissions(Records(), fs::perms::owner_all);
     RecordBook book(Records(), "zentrix-cli");
-    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:00.000Z","n":1})"));
-    const fs::path month = fs::directory_iterator(Records())->path();
-    std::ofstream tail(month, std::ios::app);
-    tail << R"({"time":"2026-01-01T00:00:01.000Z","n":)";
-    tail.close();
-    EXPECT_EQ(RecordBook::Read(Records(), "").size(), 1u);
-    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:02.000Z","n":3})"));
-    std::ifstream in(month);
-    const std::string content((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(content, "{\"time\":\"2026-01-01T00:00:00.000Z\",\"n\":1}\n"
-                       "{\"time\":\"2026-01-01T00:00:02.000Z\",\"n\":3}\n");
-    const Ran since = Cli({"records", "--since", "2026-01-01T00:00:01"});
-    EXPECT_EQ(since.Out.count('\n'), 1) << since.Out.toStdString();
-    // A line edited by hand and cut short is still read without harm.
-    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:03.000Z","request":{"a":[1,)"));
-    const Ran csv = Cli({"records", "--csv"});
-    EXPECT_EQ(csv.Exit, 0);
-    EXPECT_EQ(csv.Out.count('\n'), 4) << csv.Out.toStdString();
+    std::string problem;
+    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:00.000Z","n":1})", problem)) << problem;
+    const fs::path month = Records() / "2026-01.jsonl";
+    ASSERT_TRUE(fs::exists(month)) << "a record goes to the month of its own time";
+    std::ofstream(month, std::ios::app) << R"({"time":"2026-01-01T00:00:01.000Z","n":)";
+    ASSERT_TRUE(book.Append(R"({"time":"2026-01-01T00:00:02.000Z","n":3})", problem));
+    std::ofstream(month, std::ios::app) << R"({"time":"2026-01-31T23:00:00.000Z","n":4})";
+    EXPECT_EQ(Read(Records()).size(), 3u) << "the whole last record without its newline is read";
+    ASSERT_TRUE(book.Append(R"({"time":"2026-02-01T00:00:00.000Z","n":5})", problem));
+    ASSERT_TRUE(book.Append(R"({"time":"2026-01-31T23:30:00.000Z","n":6})", problem));
+    std::ifstream aside(month.string() + ".cut");
+    std::string cut;
+    std::getline(aside, cut);
+    EXPECT_EQ(cut, R"({"time":"2026-01-01T00:00:01.000Z","n":)") << "the cut bytes are kept";
+
+    // ISO 8601 bounds with offsets; a day named includes itself; anything else is refused.
+    const auto count = [&](const QStringList& bounds) {
+        const Ran run = Cli(QStringList{"records"} + bounds);
+        EXPECT_EQ(run.Exit, 0) << run.Err.toStdString();
+        return run.Out.count('\n');
+    };
+    EXPECT_EQ(count({"--since", "2026-01-01T00:00:01Z"}), 4);
+    EXPECT_EQ(count({"--since", "2026-01-01T01:00:01+01:00", "--until", "2026-01-31T23:00Z"}), 2);
+    EXPECT_EQ(count({"--since", "2026-02-01T01:00+01:00"}), 1);
+    EXPECT_EQ(count({"--until", "2026-01-01T00:00:00.000Z"}), 1);
+    for (const char* wrong : {"yesterday", "2026/11/25", "11.12.2026", "2026-02-30"}) {
+        EXPECT_EQ(Cli({"records", "--since", wrong}).Exit, 2) << wrong;
+    }
+    // A line that is not a record is said with its place and never passed on.
+    std::ofstream(Records() / "2026-02.jsonl", std::ios::app) << "{\"time\":\"2026-02-02\",\"a\":[1,\n";
+    const Ran broken = Cli({"records", "--since", "2026-02-01"});
+    EXPECT_EQ(broken.Out.count('\n'), 1);
+    EXPECT_TRUE(broken.Err.contains("2026-02.jsonl:2: not a record")) << broken.Err.toStdString();
+    // A month file that others can write is refused, in writing and in reading.
+    fs::permissions(month, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_FALSE(book.Append(R"({"time":"2026-01-31T23:40:00.000Z","n":7})", problem));
+    EXPECT_NE(problem.find("can be written by others"), std::string::npos) << problem;
+    const Ran refused = Cli({"records"});
+    EXPECT_EQ(refused.Exit, 6);
+    EXPECT_TRUE(refused.Err.contains("can be written by others"));
+    // Output that cannot be written is an error.
+    fs::permissions(month, fs::perms::others_write, fs::perm_options::remove);
+    QProcess full;
+    full.setStandardOutputFile("/dev/full");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", Dir.path() + "/data");
+    full.setProcessEnvironment(env);
+    full.start(QStringLiteral(ZX_CLI_PATH), {"records", "--csv"});
+    ASSERT_TRUE(full.waitForFinished(10000));
+    EXPECT_EQ(full.exitCode(), 7);
 }
 
 } // namespace

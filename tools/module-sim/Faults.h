@@ -29,6 +29,7 @@ struct Faults {
     CodeSet UnknownCode;            // the answer carries code 9, which the tool does not know
     CodeSet Oversize;               // a body longer than the tool's 129-byte buffers
     CodeSet BadRange;               // RangeCode 255 in status records
+    CodeSet Ignore;                 // acknowledged as done, the module's state left as it was
     bool CalModeTwo = false;        // CalMode 2 wherever a CalMode travels
     int NoiseBytes = 0;             // random bytes (never STX) before each answer
     std::optional<int> UnplugAfter; // the line goes dead on this request, unanswered

@@ -193,6 +193,26 @@ void ModuleServer::OnBytes(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+Request ModuleServer::AsRead(const Request& change) const {
+    switch (DispatchKind(change.Code)) {
+    case ResponseKind::ActiveInput:
+    case ResponseKind::ProgramInput:
+        return {.Code = cmdReadActiveInput,
+                .Range = change.Code == cmdClearInputCalFlags
+                             ? static_cast<std::uint8_t>(Model_.ActiveInput)
+                             : change.Range};
+    case ResponseKind::ActiveOutput:
+        return {.Code = cmdReadActiveOutput,
+                .Range = change.Code == cmdClearOutputCalFlags
+                             ? static_cast<std::uint8_t>(Model_.ActiveOutput)
+                             : change.Range};
+    case ResponseKind::CalMode:
+        return {.Code = cmdQueryCalMode};
+    default:
+        return change;
+    }
+}
+
 void ModuleServer::OnRequest(FrameCodec& in) {
     ++Requests_;
     const Faults& f = Options_.Faults;
@@ -206,8 +226,15 @@ void ModuleServer::OnRequest(FrameCodec& in) {
         Trace("silent on purpose");
         return;
     }
+    // An ignored change is answered as a read of what it would have changed: the module says
+    // "done" with its state as it was, which only a check of the answer against the request
+    // can catch.
+    const bool ignored = f.Ignore.Contains(code) && ChangesModule(code);
     std::optional<Answer> answer =
-        in.RxLength == 0 ? std::nullopt : Model_.Handle(request, Seconds());
+        in.RxLength == 0 ? std::nullopt : Model_.Handle(ignored ? AsRead(request) : request, Seconds());
+    if (answer && ignored) {
+        answer->Code = code;
+    }
     if (!answer) {
         Trace("no answer: not a request of the catalogue");
         return;

@@ -58,6 +58,7 @@ private:
 
     void OnBytes(const std::uint8_t* data, std::size_t size);
     void OnRequest(FrameCodec& in);
+    Request AsRead(const Request& change) const;
     void Queue(std::span<const std::uint8_t> frame, std::uint8_t requestCode,
                std::chrono::milliseconds delay);
     void Pump();

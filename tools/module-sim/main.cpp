@@ -58,6 +58,8 @@ Faults (CODES is "all" or a comma list of request codes such as 4,20,48; they co
   --unknown-code CODES the answer carries code 9
   --oversize CODES     the answer's body is 200 bytes, longer than the tool's buffers
   --bad-range CODES    RangeCode 255 in status records
+  --ignore CODES       changes acknowledged as done but not made: the answer reports the
+                       state as it was (a read of the same range, or the mode)
   --calmode2           CalMode 2 wherever a CalMode travels
   --noise N            N random bytes (never STX) before every answer
   --unplug-after N     the line goes dead on the Nth request, unanswered, as an unplugged
@@ -184,6 +186,8 @@ int main(int argc, char** argv) {
             codes(f.Oversize);
         } else if (arg == "--bad-range") {
             codes(f.BadRange);
+        } else if (arg == "--ignore") {
+            codes(f.Ignore);
         } else if (arg == "--calmode2") {
             f.CalModeTwo = true;
         } else if (arg == "--noise") {
