@@ -5,6 +5,7 @@
 #include "SimProcess.h"
 #include "WindowFixture.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zx::test {
@@ -138,9 +140,22 @@ TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     window.insert(window.end(), program.begin(), program.end());
     window.insert(window.end(), toolkit.begin(), toolkit.end());
 
+    // A programming timed out, then answered late: recorded as unanswered, then as answered
+    // late, each once.
+    Window.btnSetInputRange->click();
+    Sent();
+    Clock.AdvanceTicks(ResponseTimeoutTicks + 1);
+    ProcessEventsFor(50);
+    AnswerInput(7, {1, 4, 1, 0, 0, 0, -2, 3.5f, 25, 23.5f, 0});
+    ProcessEventsFor(50);
     windowRecords.Flush(RecordBook::FlushBound);
     const std::vector<Json> windowLines = Read(Home() / "window");
-    ASSERT_EQ(windowLines.size(), 2u) << "the window records the programming and the version";
+    ASSERT_EQ(windowLines.size(), 4u) << "the window records the programming and the version";
+    EXPECT_EQ(windowLines[2]["outcome"], "no response");
+    EXPECT_FALSE(windowLines[2].contains("late"));
+    EXPECT_EQ(windowLines[3]["outcome"], "answered");
+    EXPECT_EQ(windowLines[3]["late"], true);
+    EXPECT_EQ(windowLines[3]["request"]["code"], 7);
     EXPECT_EQ(windowLines[0]["program"], "zentrix");
     EXPECT_EQ(windowLines[0]["port"], "COM1");
 
@@ -245,6 +260,209 @@ TEST_F(CliRun, RefusalsSendNothingAndEachEndHasItsExitStatus) {
     EXPECT_EQ(stopped->exitCode(), 130);
     const std::string pts = fs::path(sim.DevicePath()).filename().string();
     EXPECT_FALSE(fs::exists("/run/lock/LCK..pts_" + pts)) << "the lock outlived the run";
+}
+
+TEST_F(CliRun, EveryChangeIsTheModulesAnswerChecked) {
+    // A module that acknowledges every change and makes none: each is a failure that names
+    // what differs, and reports what the module holds, never what was asked.
+    SimProcess ignoring({"--fast", "--ignore", "all"}, 49, Home() / ".zentrix" / "ports");
+    struct Contradicted {
+        QStringList Arguments;
+        std::vector<const char*> Fields;
+    };
+    const Contradicted cases[] = {
+        {{"--full", "mode", "cal"}, {"mode"}},
+        {{"input", "--range", "5 V", "--program", "--min", "-1", "--max", "1"}, {"min", "max"}},
+        {{"output", "--range", "10 V", "--program", "--invert", "yes"}, {"invert"}},
+        {{"--full", "dac", "zero", "--range", "10 V", "--code", "3300", "--write"}, {"zeroCode"}},
+        {{"--full", "calibrate", "input", "full", "--range", "20 mA"}, {"fullCalibrated"}},
+        {{"--full", "clear-flags", "input"}, {"zeroCalFlags", "fullCalFlags"}},
+    };
+    for (const Contradicted& c : cases) {
+        const Ran run = Cli(QStringList{"--com", "49", "--json"} + c.Arguments);
+        const QJsonObject json = Object(run);
+        EXPECT_EQ(run.Exit, 1) << c.Arguments.join(' ').toStdString();
+        EXPECT_EQ(json["exit"].toInt(), 1);
+        const QJsonArray mismatches = json["mismatches"].toArray();
+        ASSERT_EQ(mismatches.size(), static_cast<qsizetype>(c.Fields.size()))
+            << run.Out.toStdString();
+        for (std::size_t k = 0; k < c.Fields.size(); ++k) {
+            EXPECT_EQ(mismatches[static_cast<qsizetype>(k)].toObject()["field"].toString(), c.Fields[k]);
+        }
+    }
+    EXPECT_EQ(Object(Cli({"--com", "49", "--json", "--full", "mode", "cal"}))["mode"].toString(), "RUN");
+    const QJsonObject dac = Object(
+        Cli({"--com", "49", "--json", "--full", "dac", "zero", "--range", "10 V", "--code", "3300",
+             "--write"}));
+    EXPECT_EQ(dac["zeroCode"].toInt(), 3277) << "the code the module holds, not the one asked";
+    ignoring.Stop();
+
+    // A module that makes them: COM50 by either name, any case of a range's name, the whole
+    // span of DAC codes; and a range SW1 is not set for stops a script.
+    SimProcess module({"--fast"}, 50, Home() / ".zentrix" / "ports");
+    EXPECT_EQ(Cli({"--com", "COM50", "--full", "mode", "cal"}).Exit, 0);
+    const Ran top = Cli({"--com", "50", "--json", "--full", "dac", "full", "--range", "10 v",
+                         "--code", "65535", "--write"});
+    EXPECT_EQ(top.Exit, 0) << top.Err.toStdString();
+    EXPECT_EQ(Object(top)["fullCode"].toInt(), 65535);
+    const Ran wrong = Cli({"--com", "50", "--json", "input", "--range", "5 mA", "--program"});
+    EXPECT_EQ(wrong.Exit, 5);
+    EXPECT_EQ(Object(wrong)["input"].toObject()["rangeOk"].toBool(), false);
+    EXPECT_TRUE(wrong.Err.contains("set SW1's levers 1 up, 2 down, 3 up, 4 down, 5 down, 6 down"))
+        << wrong.Err.toStdString();
+    // A calibrator value off the full-scale side, or out of all reason, is never sent.
+    for (const char* value : {"-0", "4", "123456789", "340000000000000000000000000000000000000"}) {
+        EXPECT_EQ(Cli({"--com", "50", "--full", "calibrate", "input", "full", "--range", "10 V",
+                       "--value", value})
+                      .Exit,
+                  2)
+            << value;
+    }
+    EXPECT_EQ(Cli({"--com", "50", "--full", "calibrate", "input", "full", "--range", "10 V",
+                   "--value", "9.998"})
+                  .Exit,
+              0);
+}
+
+TEST_F(CliRun, NoStaleAnswerNoChangeAfterASignalAndNothingReachesTheModuleUnrecorded) {
+    const fs::path links = Home() / ".zentrix" / "ports";
+    {
+        // The previous run's late answer is still on its way when the next run opens the port:
+        // it costs the next run a time-out, never a success.
+        SimProcess late({"--fast", "--late", "32", "--late-ms", "4700"}, 49, links);
+        EXPECT_EQ(Cli({"--com", "49", "--full", "mode", "cal"}).Exit, 4);
+        const Ran next = Cli({"--com", "49", "--json", "--full", "mode", "run"});
+        EXPECT_EQ(next.Exit, 4) << next.Out.toStdString();
+        EXPECT_FALSE(Object(next).contains("mode"));
+    }
+    const std::vector<Json> timedOut = Read(Records());
+    ASSERT_EQ(timedOut.size(), 2u);
+    EXPECT_EQ(timedOut[0]["outcome"], "no response");
+
+    // A signal before the first request: nothing is written to the module.
+    SimProcess module({"--fast", "--silent", "5"}, 49, links);
+    std::unique_ptr<QProcess> early(Start({"--com", "49", "--full", "clear-flags", "input"}));
+    ProcessEventsFor(200);
+    ::kill(static_cast<pid_t>(early->processId()), SIGINT);
+    ASSERT_TRUE(early->waitForFinished(2000));
+    EXPECT_EQ(early->exitCode(), 130);
+    EXPECT_TRUE(Received(module).empty());
+
+    // A signal while a change is on the line: its record says the outcome is unknown. A private
+    // lock name a killed run left behind goes, one whose process lives stays.
+    const std::string lock = "/run/lock/LCK..pts_" + fs::path(module.DevicePath()).filename().string();
+    pid_t dead = ::fork();
+    if (dead == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(dead, nullptr, 0);
+    const std::string left = lock + ".zx" + std::to_string(dead) + ".Ab3dEf";
+    const std::string live = lock + ".zx" + std::to_string(::getpid()) + ".Ab3dEf";
+    std::ofstream(left) << dead;
+    std::ofstream(live) << ::getpid();
+    std::unique_ptr<QProcess> cut(Start({"--com", "49", "--full", "clear-flags", "input"}));
+    ASSERT_TRUE(WaitUntil([&] { return !Received(module).empty(); }, 3000));
+    ::kill(static_cast<pid_t>(cut->processId()), SIGTERM);
+    const auto signalled = std::chrono::steady_clock::now();
+    ASSERT_TRUE(cut->waitForFinished(3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::milliseconds(1500));
+    EXPECT_EQ(cut->exitCode(), 130);
+    const std::vector<Json> records = Read(Records());
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[2]["change"], "clear input calibration flags");
+    EXPECT_EQ(records[2]["outcome"], "unknown");
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_TRUE(fs::exists(live));
+    fs::remove(live);
+
+    // Another program holds the month's lock for good: the module's answer is not held up past
+    // the bound, and the run says the record is missing.
+    const fs::path month = Records() / (UtcNow().substr(0, 7) + ".jsonl");
+    const int held = ::open(month.c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    SimProcess answering({"--fast"}, 48, links);
+    const auto started = std::chrono::steady_clock::now();
+    const Ran blocked = Cli({"--com", "48", "--full", "mode", "cal"});
+    ::close(held);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(6));
+    EXPECT_EQ(blocked.Exit, 6);
+    EXPECT_TRUE(blocked.Err.contains("another program holds the lock")) << blocked.Err.toStdString();
+}
+
+TEST_F(CliRun, WhatPeopleScriptsAndSpreadsheetsRead) {
+    const std::string version = "=HYPERLINK(\"x\") \x1b]0;owned\x07\x1b[2J\rFAKE: Status Success.";
+    SimProcess module({"--fast", "--version-text", version}, 49, Home() / ".zentrix" / "ports");
+    const Ran text = Cli({"--com", "49", "read"}, "de_DE.UTF-8");
+    EXPECT_EQ(text.Exit, 0);
+    EXPECT_FALSE(text.Out.contains('\x1b') || text.Out.contains('\r') || text.Out.contains('\x07'));
+    EXPECT_TRUE(text.Out.contains(R"(\x1b]0;owned\x07\x1b[2J\x0dFAKE)")) << text.Out.toStdString();
+    const QJsonObject read = Object(Cli({"--com", "49", "--json", "read"}, "de_DE.UTF-8"));
+    EXPECT_EQ(read["schema"].toInt(), 1);
+    EXPECT_EQ(read["TCAL"].toDouble(), 23.5);
+    EXPECT_GT(read["TA"].toDouble(), 26.0) << "TA is the module's temperature, not TCAL";
+    EXPECT_FALSE(read["input"].toObject().contains("activeRange"));
+    EXPECT_EQ(read["output"].toObject()["invert"].toBool(), false);
+    EXPECT_EQ(read["output"].toObject()["jp6Needed"].toString(), "V");
+    EXPECT_EQ(Cli({"--com", "49", "output", "--range", "10 V", "--program", "--min", "-8.2",
+                   "--max", "8.2"},
+                  "de_DE.UTF-8")
+                  .Exit,
+              0);
+
+    // Under a comma locale the records stay JSON, and their CSV is what a spreadsheet can take,
+    // whatever text a module sent.
+    std::string problem;
+    Json crafted = {{"time", "2026-01-01T00:00:00.000Z"}, {"version", "=HYPERLINK(\"x\")"},
+                    {"machine", "-2+3"}, {"change", "line\nbreak"}};
+    ASSERT_TRUE(RecordBook(Records(), "zentrix-cli").Append(JsonText(crafted), problem));
+    const Ran csv = Cli({"records", "--csv"}, "de_DE.UTF-8");
+    QProcess python;
+    python.start("python3", {"-c", R"(
+import csv, io, json, os, sys
+folder = sys.argv[1]
+for name in sorted(os.listdir(folder)):
+    if name.endswith('.jsonl'):
+        for line in open(os.path.join(folder, name), encoding='utf-8'):
+            json.loads(line)
+rows = list(csv.DictReader(io.StringIO(sys.stdin.read(), newline='')))
+print(rows[0]['version'], rows[0]['machine'], rows[0]['change'], sep='|')
+row = rows[-1]
+print(row['change'], row['range'], row['minimum'], row['maximum'], row['invert'], row['outcome'], sep='|')
+)",
+                             QString::fromStdString(Records().string())});
+    python.write(csv.Out);
+    python.closeWriteChannel();
+    ASSERT_TRUE(python.waitForFinished(10000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    EXPECT_EQ(python.readAllStandardOutput().trimmed().toStdString(),
+              "'=HYPERLINK(\"x\")|'-2+3|line\nbreak\n"
+              "make output range permanent|\u00B110 V|-8.2|8.2|no|answered");
+
+    // Held through a link, the port is named busy by its device's lock.
+    std::unique_ptr<QProcess> holder(Start({"--com", "49", "read"}));
+    ASSERT_TRUE(WaitUntil([&] { return !Received(module).empty(); }, 3000));
+    const QJsonArray ports = Object(Cli({"ports", "--json"}))["ports"].toArray();
+    holder->waitForFinished(10000);
+    bool named = false;
+    for (const auto& port : ports) {
+        if (port.toObject()["com"].toInt() == 49) {
+            named = true;
+            EXPECT_EQ(port.toObject()["state"].toString(), "busy");
+        }
+    }
+    EXPECT_TRUE(named);
+
+    // What a script did not mean is refused, as JSON when it asked for JSON.
+    for (const QStringList& wrong :
+         {QStringList{"--com", "49", "read", "--program", "--json"},
+          QStringList{"--com", "49", "read", "extra", "--json"},
+          QStringList{"--com", "49", "--com", "48", "read", "--json"},
+          QStringList{"--com", "49", "--json", "input", "--range", QString::fromLatin1("\xff")},
+          QStringList{"--bogus", "--json"}}) {
+        const Ran run = Cli(wrong);
+        EXPECT_EQ(run.Exit, 2) << wrong.join(' ').toStdString();
+        EXPECT_EQ(Object(run)["exit"].toInt(), 2) << run.Out.toStdString();
+    }
 }
 
 TEST_F(CliRun, RecordsAreReadAsAReaderNeedsThem) {
