@@ -17,16 +17,14 @@ struct Flag {
     bool Options::*Member;
 };
 
-const Valued ValuedOptions[] = {{"com", &Options::Com},       {"range", &Options::Range},
-                                {"min", &Options::Min},       {"max", &Options::Max},
-                                {"invert", &Options::Invert}, {"value", &Options::Value},
-                                {"code", &Options::Code},     {"since", &Options::Since},
-                                {"until", &Options::Until}};
-const Flag FlagOptions[] = {{"json", &Options::Json},         {"trace", &Options::Trace},
-                            {"no-record", &Options::NoRecord}, {"full", &Options::Full},
-                            {"program", &Options::Program},   {"write", &Options::Write},
-                            {"csv", &Options::Csv},           {"help", &Options::Help},
-                            {"version", &Options::Version}};
+const Valued ValuedOptions[] = {
+    {"com", &Options::Com},   {"range", &Options::Range},   {"min", &Options::Min},
+    {"max", &Options::Max},   {"invert", &Options::Invert}, {"value", &Options::Value},
+    {"code", &Options::Code}, {"since", &Options::Since},   {"until", &Options::Until}};
+const Flag FlagOptions[] = {
+    {"json", &Options::Json}, {"trace", &Options::Trace},     {"no-record", &Options::NoRecord},
+    {"full", &Options::Full}, {"program", &Options::Program}, {"write", &Options::Write},
+    {"csv", &Options::Csv},   {"help", &Options::Help},       {"version", &Options::Version}};
 
 // Each command: its words (the command included) and the options it takes besides --json.
 struct Shape {
@@ -58,7 +56,11 @@ const std::map<std::string, Shape>& Shapes() {
 bool ValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        const std::size_t n = c < 0x80           ? 1
+                              : (c >> 5) == 0x6  ? 2
+                              : (c >> 4) == 0xE  ? 3
+                              : (c >> 3) == 0x1E ? 4
+                                                 : 0;
         if (n == 0 || (n == 2 && c < 0xC2) || i + n > text.size()) {
             return false;
         }

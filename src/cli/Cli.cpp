@@ -78,8 +78,8 @@ Json CalFlags(const Table& table, unsigned zero, unsigned full, std::string& tex
         list.push_back({{"range", std::string(table[i].Caption)},
                         {"zeroCalibrated", z},
                         {"fullCalibrated", f}});
-        text += "  " + Report::Pad(table[i].Caption) + "zero " + (z ? "OK" : "UNCAL") +
-                ", full " + (f ? "OK" : "UNCAL") + "\n";
+        text += "  " + Report::Pad(table[i].Caption) + "zero " + (z ? "OK" : "UNCAL") + ", full " +
+                (f ? "OK" : "UNCAL") + "\n";
     }
     return list;
 }
@@ -207,8 +207,8 @@ std::optional<Cli::Outcome> Cli::Check() {
         (Com_ = std::stoi(com)) < 1 || Com_ > PortNamespace::HighestComNumber) {
         return Outcome{Usage, "give the module's port as --com N or --com COMN, N from 1 to 50"};
     }
-    const bool full = command == "mode" || command == "calibrate" || command == "dac" ||
-                      command == "clear-flags";
+    const bool full =
+        command == "mode" || command == "calibrate" || command == "dac" || command == "clear-flags";
     if (full && !O_.Full) {
         return Outcome{Usage, "\"" + command + "\" is a full-mode command: give --full"};
     }
@@ -301,7 +301,8 @@ std::optional<Cli::Outcome> Cli::Ask(const Request& request, Session::Answer& a)
     switch (a.What) {
     case Session::Outcome::Answered:
         if (a.Failed) {
-            return Outcome{ModuleFailed, a.Said + " (to " + std::string(CommandName(request.Code)) + ")"};
+            return Outcome{ModuleFailed,
+                           a.Said + " (to " + std::string(CommandName(request.Code)) + ")"};
         }
         if (request.Code == cmdProgramInputRange) {
             const Session::Answer& toolkit = Session_->ToolkitAnswer();
@@ -389,8 +390,8 @@ std::optional<Cli::Outcome> Cli::Disconnect() {
     Json lines = Json::array();
     for (const auto& u : unwritten) {
         // Said in full, so that nothing that reached the module is lost from sight.
-        std::fprintf(stderr, "zentrix-cli: a record was not written (%s): %s\n",
-                     u.Reason.c_str(), u.Line.c_str());
+        std::fprintf(stderr, "zentrix-cli: a record was not written (%s): %s\n", u.Reason.c_str(),
+                     u.Line.c_str());
         lines.push_back(u.Reason);
     }
     Out_.Object()["recordProblem"] = unwritten.front().Reason;
@@ -401,11 +402,10 @@ std::optional<Cli::Outcome> Cli::Disconnect() {
 
 Cli::Outcome Cli::Read() {
     Session::Answer in, out, mode, version;
-    for (auto [request, answer] :
-         {std::pair{Request{.Code = cmdReadProgrammedInput}, &in},
-          std::pair{Request{.Code = cmdReadProgrammedOutput}, &out},
-          std::pair{Request{.Code = cmdQueryCalMode, .Value = 0}, &mode},
-          std::pair{Request{.Code = cmdReadVersion}, &version}}) {
+    for (auto [request, answer] : {std::pair{Request{.Code = cmdReadProgrammedInput}, &in},
+                                   std::pair{Request{.Code = cmdReadProgrammedOutput}, &out},
+                                   std::pair{Request{.Code = cmdQueryCalMode, .Value = 0}, &mode},
+                                   std::pair{Request{.Code = cmdReadVersion}, &version}}) {
         if (auto failed = Ask(request, *answer)) {
             return *failed;
         }
@@ -419,17 +419,14 @@ Cli::Outcome Cli::Read() {
     const InputRangeStatus& i = in.Input;
     const IRange& ir = InputRanges[i.RangeCode];
     std::string flags;
-    Json input = {{"range", std::string(ir.Caption)},
-                  {"rangeCode", i.RangeCode},
-                  {"rangeOk", i.RangeOk != 0},
-                  {"min", JsonNumber(i.MinValue)},
-                  {"max", JsonNumber(i.MaxValue)},
-                  {"reading", JsonNumber(i.Reading)},
-                  {"unit", std::string(ir.UnitText)},
-                  {"sw1Needed", Sw1Needed(i.RangeCode)}};
+    Json input = {{"range", std::string(ir.Caption)}, {"rangeCode", i.RangeCode},
+                  {"rangeOk", i.RangeOk != 0},        {"min", JsonNumber(i.MinValue)},
+                  {"max", JsonNumber(i.MaxValue)},    {"reading", JsonNumber(i.Reading)},
+                  {"unit", std::string(ir.UnitText)}, {"sw1Needed", Sw1Needed(i.RangeCode)}};
     input["calibration"] = CalFlags(InputRanges, i.ZeroCalFlags, i.FullCalFlags, flags);
     Out_.Object()["input"] = input;
-    Out_.Line("Input range", std::string(ir.Caption) + (i.RangeOk != 0 ? "" : " (SW1 not set for it)"));
+    Out_.Line("Input range",
+              std::string(ir.Caption) + (i.RangeOk != 0 ? "" : " (SW1 not set for it)"));
     Out_.Line("Input limits", FormatNumber(i.MinValue, ir.DisplayFormat) + " to " +
                                   FormatWithUnit(i.MaxValue, ir.DisplayFormat, ir.UnitText));
     Out_.Line("Input reading", FormatWithUnit(i.Reading, ir.DisplayFormat, ir.UnitText));
@@ -454,14 +451,16 @@ Cli::Outcome Cli::Read() {
                    {"jp6Needed", Jp6Needed(o.RangeCode)}};
     output["calibration"] = CalFlags(OutputRanges, o.ZeroCalFlags, o.FullCalFlags, flags);
     Out_.Object()["output"] = output;
-    Out_.Line("Output range", std::string(orr.Caption) + (o.RangeOk != 0 ? "" : " (JP6 not set for it)"));
+    Out_.Line("Output range",
+              std::string(orr.Caption) + (o.RangeOk != 0 ? "" : " (JP6 not set for it)"));
     Out_.Line("Output limits", FormatNumber(o.MinValue, orr.DisplayFormat) + " to " +
                                    FormatWithUnit(o.MaxValue, orr.DisplayFormat, orr.UnitText));
     Out_.Line("Output inverted", o.Invert != 0 ? "yes" : "no");
     Out_.Line("DAC codes", "zero " + std::to_string(o.ZeroCode) + ", full " +
                                std::to_string(o.FullCode) + ", now " +
                                std::to_string(o.OutputCode));
-    Out_.Line("Output signal", FormatOutputValue(o.RangeCode, o.ZeroCode, o.FullCode, o.OutputCode));
+    Out_.Line("Output signal",
+              FormatOutputValue(o.RangeCode, o.ZeroCode, o.FullCode, o.OutputCode));
     Out_.Line("JP6 needed", Jp6Needed(o.RangeCode));
     Out_.Text("Output calibration\n" + flags);
     Out_.Object()["TA"] = JsonNumber(o.TA);
@@ -492,11 +491,9 @@ Cli::Outcome Cli::Input() {
                 return {Usage, InputLimitsRefusal(range)};
             }
         }
-        if (auto failed = Ask({.Code = cmdProgramInputRange,
-                               .Range = range,
-                               .Minimum = Min_,
-                               .Maximum = Max_},
-                              programmed)) {
+        if (auto failed = Ask(
+                {.Code = cmdProgramInputRange, .Range = range, .Minimum = Min_, .Maximum = Max_},
+                programmed)) {
             return *failed;
         }
         differ.Range(range, programmed.Input.RangeCode, InputRanges);
@@ -508,16 +505,14 @@ Cli::Outcome Cli::Input() {
     }
     const InputRangeStatus& r = O_.Program ? programmed.Input : chosen.Input;
     const IRange& ir = InputRanges[r.RangeCode];
-    Out_.Object()["input"] = {{"range", std::string(ir.Caption)},
-                              {"rangeCode", r.RangeCode},
-                              {"programmed", O_.Program},
-                              {"rangeOk", r.RangeOk != 0},
-                              {"min", JsonNumber(r.MinValue)},
-                              {"max", JsonNumber(r.MaxValue)},
-                              {"reading", JsonNumber(r.Reading)},
-                              {"unit", std::string(ir.UnitText)},
-                              {"sw1Needed", Sw1Needed(r.RangeCode)}};
-    Out_.Line("Input range", std::string(ir.Caption) + (O_.Program ? ", made permanent" : ", active"));
+    Out_.Object()["input"] = {
+        {"range", std::string(ir.Caption)},   {"rangeCode", r.RangeCode},
+        {"programmed", O_.Program},           {"rangeOk", r.RangeOk != 0},
+        {"min", JsonNumber(r.MinValue)},      {"max", JsonNumber(r.MaxValue)},
+        {"reading", JsonNumber(r.Reading)},   {"unit", std::string(ir.UnitText)},
+        {"sw1Needed", Sw1Needed(r.RangeCode)}};
+    Out_.Line("Input range",
+              std::string(ir.Caption) + (O_.Program ? ", made permanent" : ", active"));
     Out_.Line("Input limits", FormatNumber(r.MinValue, ir.DisplayFormat) + " to " +
                                   FormatWithUnit(r.MaxValue, ir.DisplayFormat, ir.UnitText));
     Out_.Line("Input reading", FormatWithUnit(r.Reading, ir.DisplayFormat, ir.UnitText));
@@ -569,16 +564,14 @@ Cli::Outcome Cli::Output() {
     }
     const OutputRangeStatus& r = O_.Program ? programmed.Output : chosen.Output;
     const ORange& orr = OutputRanges[r.RangeCode];
-    Out_.Object()["output"] = {{"range", std::string(orr.Caption)},
-                               {"rangeCode", r.RangeCode},
-                               {"programmed", O_.Program},
-                               {"rangeOk", r.RangeOk != 0},
-                               {"min", JsonNumber(r.MinValue)},
-                               {"max", JsonNumber(r.MaxValue)},
-                               {"unit", std::string(orr.UnitText)},
-                               {"invert", r.Invert != 0},
-                               {"jp6Needed", Jp6Needed(r.RangeCode)}};
-    Out_.Line("Output range", std::string(orr.Caption) + (O_.Program ? ", made permanent" : ", active"));
+    Out_.Object()["output"] = {
+        {"range", std::string(orr.Caption)},  {"rangeCode", r.RangeCode},
+        {"programmed", O_.Program},           {"rangeOk", r.RangeOk != 0},
+        {"min", JsonNumber(r.MinValue)},      {"max", JsonNumber(r.MaxValue)},
+        {"unit", std::string(orr.UnitText)},  {"invert", r.Invert != 0},
+        {"jp6Needed", Jp6Needed(r.RangeCode)}};
+    Out_.Line("Output range",
+              std::string(orr.Caption) + (O_.Program ? ", made permanent" : ", active"));
     Out_.Line("Output limits", FormatNumber(r.MinValue, orr.DisplayFormat) + " to " +
                                    FormatWithUnit(r.MaxValue, orr.DisplayFormat, orr.UnitText));
     Out_.Line("Output inverted", r.Invert != 0 ? "yes" : "no");
@@ -617,9 +610,10 @@ Cli::Outcome Cli::Calibrate() {
     if (differ.Any()) {
         return differ.Tell(Out_);
     }
-    if (auto failed = Ask(zero ? Request{.Code = cmdCalInputZero, .Range = range}
-                               : Request{.Code = cmdCalInputFull, .Range = range, .FullScale = Value_},
-                          a)) {
+    if (auto failed =
+            Ask(zero ? Request{.Code = cmdCalInputZero, .Range = range}
+                     : Request{.Code = cmdCalInputFull, .Range = range, .FullScale = Value_},
+                a)) {
         return *failed;
     }
     const IRange& ir = InputRanges[range];
@@ -635,9 +629,10 @@ Cli::Outcome Cli::Calibrate() {
     }
     Out_.Object()["calibration"] =
         CalFlags(InputRanges, a.Input.ZeroCalFlags, a.Input.FullCalFlags, text);
-    Out_.Line("Calibrated", std::string(ir.Caption) + (zero ? ", zero" : ", full scale at " +
-                                                           FormatWithUnit(Value_, ir.DisplayFormat,
-                                                                          ir.UnitText)));
+    Out_.Line("Calibrated", std::string(ir.Caption) +
+                                (zero ? ", zero"
+                                      : ", full scale at " +
+                                            FormatWithUnit(Value_, ir.DisplayFormat, ir.UnitText)));
     Out_.Text("Input calibration\n" + text);
     return differ.Any() ? differ.Tell(Out_) : Outcome{};
 }
@@ -701,8 +696,8 @@ Cli::Outcome Cli::ClearFlags() {
     differ.Compare("zeroCalFlags", 0, zero);
     differ.Compare("fullCalFlags", 0, full);
     std::string text;
-    Out_.Object()["calibration"] = input ? CalFlags(InputRanges, zero, full, text)
-                                         : CalFlags(OutputRanges, zero, full, text);
+    Out_.Object()["calibration"] =
+        input ? CalFlags(InputRanges, zero, full, text) : CalFlags(OutputRanges, zero, full, text);
     Out_.Text(std::string(input ? "Input" : "Output") + " calibration\n" + text);
     return differ.Any() ? differ.Tell(Out_) : Outcome{};
 }

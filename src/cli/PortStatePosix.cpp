@@ -16,8 +16,8 @@ PortState LookAtPort(const PortNamespace& ports, int comNumber) {
     // it there.
     std::error_code error;
     const std::string real = std::filesystem::canonical(device, error).string();
-    const UucpLock::Found found = UucpLock::Look(
-        UucpLock::FileFor(error ? device : real, ports.LockFolder().string()));
+    const UucpLock::Found found =
+        UucpLock::Look(UucpLock::FileFor(error ? device : real, ports.LockFolder().string()));
     using K = UucpLock::Found::Kind;
     if (found.What == K::Unreadable) {
         return {PortState::Kind::Busy, "a lock file that cannot be read, owned by " + found.Owner};

@@ -55,10 +55,12 @@ constexpr const char* CsvHeader =
 std::string CsvRow(const Json& r) {
     const Json& request = Member(r, "request");
     const Json& answer = Member(r, "answer");
-    const int code = Member(request, "code").is_number_integer() ? Member(request, "code").get<int>() : -1;
-    const bool input = code == cmdCalInputZero || code == cmdCalInputFull || code == cmdProgramInputRange;
-    const bool output = code == cmdWriteOutputZero || code == cmdWriteOutputFull ||
-                        code == cmdProgramOutputRange;
+    const int code =
+        Member(request, "code").is_number_integer() ? Member(request, "code").get<int>() : -1;
+    const bool input =
+        code == cmdCalInputZero || code == cmdCalInputFull || code == cmdProgramInputRange;
+    const bool output =
+        code == cmdWriteOutputZero || code == cmdWriteOutputFull || code == cmdProgramOutputRange;
     std::string range;
     if (const Json& rc = Told(answer, "RangeCode", request, "Range"); rc.is_number_integer()) {
         const int c = rc.get<int>();
@@ -72,14 +74,14 @@ std::string CsvRow(const Json& r) {
     std::string invert;
     if (output) {
         const Json& i = Told(answer, "Invert", request, "Invert");
-        invert = i.is_boolean() ? (i.get<bool>() ? "yes" : "no")
+        invert = i.is_boolean()  ? (i.get<bool>() ? "yes" : "no")
                  : i.is_number() ? (i.get<double>() != 0 ? "yes" : "no")
                                  : "";
     }
     std::string dac;
     if (code == cmdWriteOutputZero || code == cmdWriteOutputFull) {
-        dac = CsvNumber(Told(answer, code == cmdWriteOutputZero ? "ZeroCode" : "FullCode", request,
-                             "DacCode"));
+        dac = CsvNumber(
+            Told(answer, code == cmdWriteOutputZero ? "ZeroCode" : "FullCode", request, "DacCode"));
     }
     std::string mode;
     if (code == cmdSetCalMode) {
@@ -103,7 +105,9 @@ std::string CsvRow(const Json& r) {
     for (const char* key : {"time", "user", "machine", "program", "port", "device", "version"}) {
         row += CsvText(JsonString(r, key)) + ",";
     }
-    row += CsvText(JsonString(r, "change", std::string(CommandName(static_cast<std::uint8_t>(code))))) + ",";
+    row += CsvText(
+               JsonString(r, "change", std::string(CommandName(static_cast<std::uint8_t>(code))))) +
+           ",";
     row += CsvText(range) + ",";
     row += (limits ? CsvNumber(Told(answer, "MinValue", request, "Minimum")) : "") + ",";
     row += (limits ? CsvNumber(Told(answer, "MaxValue", request, "Maximum")) : "") + ",";
@@ -146,8 +150,7 @@ Cli::Outcome Cli::Records() {
                 interrupted = true;
                 return false;
             }
-            std::fputs(O_.Csv ? (CsvRow(record) + "\r\n").c_str() : (line + "\n").c_str(),
-                       stdout);
+            std::fputs(O_.Csv ? (CsvRow(record) + "\r\n").c_str() : (line + "\n").c_str(), stdout);
             if (std::ferror(stdout) != 0) {
                 OutputFailed(outputProblem);
                 return false;

@@ -41,8 +41,7 @@ int Report::Print(int exit, const std::string& error) {
     }
     std::string reason;
     if (OutputFailed(reason)) {
-        std::fprintf(stderr, "zentrix-cli: the output could not be written: %s\n",
-                     reason.c_str());
+        std::fprintf(stderr, "zentrix-cli: the output could not be written: %s\n", reason.c_str());
         return exit != 0 ? exit : 7;
     }
     return exit;

@@ -85,7 +85,8 @@ struct Request {
 // engine closes and sends the frame.
 void BuildRequest(FrameCodec& codec, const Request& request);
 // Each payload field the request's code carries, in catalogue order, by its name ("Range",
-// "DacCode", "FullScale", "Minimum", "Maximum", "Invert", and "CalMode" or "ToolkitVersion" for the one byte of 32, 33 and 51) and value.
+// "DacCode", "FullScale", "Minimum", "Maximum", "Invert", and "CalMode" or "ToolkitVersion" for the
+// one byte of 32, 33 and 51) and value.
 using RequestFieldVisitor = std::function<void(std::string_view name, float value)>;
 void ForEachRequestField(const Request& request, const RequestFieldVisitor& visit);
 // The module's side: the request in RxBuffer, unescaped; fields the frame lacks read as 0.

@@ -1,6 +1,5 @@
 #include "ChangeRecord.h"
 
-
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -163,9 +162,8 @@ std::string UtcNow() {
 
 std::string RecordLine(const RecordPlace& place, const Request& request,
                        const RecordOutcome& outcome) {
-    Json o = {{"time", UtcNow()},         {"schema", RecordSchema},
-              {"user", place.User},       {"machine", place.Machine},
-              {"program", place.Program}, {"port", place.Port},
+    Json o = {{"time", UtcNow()},         {"schema", RecordSchema},   {"user", place.User},
+              {"machine", place.Machine}, {"program", place.Program}, {"port", place.Port},
               {"device", place.Device}};
     if (!place.Version.empty()) {
         o["version"] = Latin1ToUtf8(place.Version);

@@ -50,8 +50,7 @@ off_t WholeLinesEnd(int fd, off_t size) {
     return 0;
 }
 
-std::string Untrusted(const char* what, const std::filesystem::path& path,
-                      const struct stat& st) {
+std::string Untrusted(const char* what, const std::filesystem::path& path, const struct stat& st) {
     if (st.st_uid != ::geteuid()) {
         const passwd* pw = ::getpwuid(st.st_uid);
         return "the records " + std::string(what) + " " + path.string() + " belongs to " +
@@ -71,7 +70,8 @@ bool KeepAside(const std::filesystem::path& file, const std::string& tail) {
     const Descriptor d{
         ::open(aside.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)};
     const std::string text = tail + '\n';
-    return d.Fd >= 0 && ::write(d.Fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    return d.Fd >= 0 &&
+           ::write(d.Fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 } // namespace
@@ -112,8 +112,7 @@ std::string RecordsFolderProblem(const std::filesystem::path& folder, bool make)
         if (!std::filesystem::exists(parent, error)) {
             std::filesystem::create_directories(parent, error);
             if (error) {
-                return "cannot make the records folder " + folder.string() + ": " +
-                       error.message();
+                return "cannot make the records folder " + folder.string() + ": " + error.message();
             }
         }
         if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -144,9 +143,8 @@ std::string RecordsFileProblem(const std::filesystem::path& file) {
 bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
                      std::chrono::steady_clock::time_point deadline,
                      const std::atomic<bool>& giveUp, std::string& problem) {
-    const Descriptor d{
-        ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
-               0600)};
+    const Descriptor d{::open(
+        file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600)};
     if (d.Fd < 0) {
         problem = Reason("cannot open", file);
         return false;
@@ -177,8 +175,8 @@ bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,
     std::string text = line + '\n';
     if (const off_t whole = WholeLinesEnd(d.Fd, size); whole != size) {
         std::string tail(static_cast<std::size_t>(size - whole), '\0');
-        const bool read = ::pread(d.Fd, tail.data(), tail.size(), whole) ==
-                          static_cast<ssize_t>(tail.size());
+        const bool read =
+            ::pread(d.Fd, tail.data(), tail.size(), whole) == static_cast<ssize_t>(tail.size());
         if (read && tail.starts_with('{') && Json::accept(tail)) {
             text.insert(0, "\n"); // a whole record that only lacks its newline is kept
         } else if (KeepAside(file, tail) && ::ftruncate(d.Fd, whole) == 0) {

@@ -95,9 +95,8 @@ std::optional<Clock::time_point> ParseIsoTime(std::string_view text, bool endOfD
             return std::nullopt;
         }
     }
-    const auto days = std::chrono::sys_days(date) + (dateOnly && endOfDay
-                                                         ? std::chrono::days(1)
-                                                         : std::chrono::days(0));
+    const auto days = std::chrono::sys_days(date) +
+                      (dateOnly && endOfDay ? std::chrono::days(1) : std::chrono::days(0));
     const auto clockTime =
         std::chrono::hours(hour) + std::chrono::minutes(minute) + std::chrono::seconds(second);
     if (offset) {
@@ -132,8 +131,8 @@ std::string RecordReader::Read(const std::filesystem::path& folder, const Window
     }
     // Only the months the window reaches: YYYY-MM.jsonl, named by UTC.
     const std::string first = window.Since ? MonthOf(*window.Since) : "0000-00";
-    const std::string last = window.Until ? MonthOf(*window.Until - std::chrono::milliseconds(1))
-                                          : "9999-99";
+    const std::string last =
+        window.Until ? MonthOf(*window.Until - std::chrono::milliseconds(1)) : "9999-99";
     std::vector<std::filesystem::path> files;
     std::filesystem::directory_iterator entries(folder, error);
     if (error) {

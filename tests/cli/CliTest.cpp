@@ -96,7 +96,8 @@ protected:
     static std::vector<Json> Read(const fs::path& folder) {
         std::vector<Json> records;
         const std::string problem = RecordReader::Read(
-            folder, {}, [&](const std::string&, const Json& r) { return records.push_back(r), true; },
+            folder, {},
+            [&](const std::string&, const Json& r) { return records.push_back(r), true; },
             [](const std::string& broken) { ADD_FAILURE() << broken; });
         EXPECT_EQ(problem, "");
         return records;
@@ -197,7 +198,8 @@ TEST_F(CliRun, TheModuleReceivesTheWindowsBytesAndEachChangeIsRecorded) {
     const Ran unrecorded = Cli({"--com", "49", "--full", "mode", "run", "--json"});
     EXPECT_EQ(unrecorded.Exit, 6);
     EXPECT_EQ(Object(unrecorded)["mode"].toString(), "RUN");
-    EXPECT_TRUE(unrecorded.Err.contains(R"("request":{"request":"cmdSetCalMode","code":32,"CalMode":0})"))
+    EXPECT_TRUE(
+        unrecorded.Err.contains(R"("request":{"request":"cmdSetCalMode","code":32,"CalMode":0})"))
         << "the record not written is said whole: " << unrecorded.Err.toStdString();
 }
 
@@ -287,13 +289,14 @@ TEST_F(CliRun, EveryChangeIsTheModulesAnswerChecked) {
         ASSERT_EQ(mismatches.size(), static_cast<qsizetype>(c.Fields.size()))
             << run.Out.toStdString();
         for (std::size_t k = 0; k < c.Fields.size(); ++k) {
-            EXPECT_EQ(mismatches[static_cast<qsizetype>(k)].toObject()["field"].toString(), c.Fields[k]);
+            EXPECT_EQ(mismatches[static_cast<qsizetype>(k)].toObject()["field"].toString(),
+                      c.Fields[k]);
         }
     }
-    EXPECT_EQ(Object(Cli({"--com", "49", "--json", "--full", "mode", "cal"}))["mode"].toString(), "RUN");
-    const QJsonObject dac = Object(
-        Cli({"--com", "49", "--json", "--full", "dac", "zero", "--range", "10 V", "--code", "3300",
-             "--write"}));
+    EXPECT_EQ(Object(Cli({"--com", "49", "--json", "--full", "mode", "cal"}))["mode"].toString(),
+              "RUN");
+    const QJsonObject dac = Object(Cli({"--com", "49", "--json", "--full", "dac", "zero", "--range",
+                                        "10 V", "--code", "3300", "--write"}));
     EXPECT_EQ(dac["zeroCode"].toInt(), 3277) << "the code the module holds, not the one asked";
     ignoring.Stop();
 
@@ -350,7 +353,8 @@ TEST_F(CliRun, NoStaleAnswerNoChangeAfterASignalAndNothingReachesTheModuleUnreco
 
     // A signal while a change is on the line: its record says the outcome is unknown. A private
     // lock name a killed run left behind goes, one whose process lives stays.
-    const std::string lock = "/run/lock/LCK..pts_" + fs::path(module.DevicePath()).filename().string();
+    const std::string lock =
+        "/run/lock/LCK..pts_" + fs::path(module.DevicePath()).filename().string();
     pid_t dead = ::fork();
     if (dead == 0) {
         ::_exit(0);
@@ -386,7 +390,8 @@ TEST_F(CliRun, NoStaleAnswerNoChangeAfterASignalAndNothingReachesTheModuleUnreco
     ::close(held);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(6));
     EXPECT_EQ(blocked.Exit, 6);
-    EXPECT_TRUE(blocked.Err.contains("another program holds the lock")) << blocked.Err.toStdString();
+    EXPECT_TRUE(blocked.Err.contains("another program holds the lock"))
+        << blocked.Err.toStdString();
 }
 
 TEST_F(CliRun, WhatPeopleScriptsAndSpreadsheetsRead) {
@@ -412,8 +417,10 @@ TEST_F(CliRun, WhatPeopleScriptsAndSpreadsheetsRead) {
     // Under a comma locale the records stay JSON, and their CSV is what a spreadsheet can take,
     // whatever text a module sent.
     std::string problem;
-    Json crafted = {{"time", "2026-01-01T00:00:00.000Z"}, {"version", "=HYPERLINK(\"x\")"},
-                    {"machine", "-2+3"}, {"change", "line\nbreak"}};
+    Json crafted = {{"time", "2026-01-01T00:00:00.000Z"},
+                    {"version", "=HYPERLINK(\"x\")"},
+                    {"machine", "-2+3"},
+                    {"change", "line\nbreak"}};
     ASSERT_TRUE(RecordBook(Records(), "zentrix-cli").Append(JsonText(crafted), problem));
     const Ran csv = Cli({"records", "--csv"}, "de_DE.UTF-8");
     QProcess python;
@@ -500,7 +507,8 @@ TEST_F(CliRun, RecordsAreReadAsAReaderNeedsThem) {
         EXPECT_EQ(Cli({"records", "--since", wrong}).Exit, 2) << wrong;
     }
     // A line that is not a record is said with its place and never passed on.
-    std::ofstream(Records() / "2026-02.jsonl", std::ios::app) << "{\"time\":\"2026-02-02\",\"a\":[1,\n";
+    std::ofstream(Records() / "2026-02.jsonl", std::ios::app)
+        << "{\"time\":\"2026-02-02\",\"a\":[1,\n";
     const Ran broken = Cli({"records", "--since", "2026-02-01"});
     EXPECT_EQ(broken.Out.count('\n'), 1);
     EXPECT_TRUE(broken.Err.contains("2026-02.jsonl:2: not a record")) << broken.Err.toStdString();

@@ -231,7 +231,8 @@ void ModuleServer::OnRequest(FrameCodec& in) {
     // can catch.
     const bool ignored = f.Ignore.Contains(code) && ChangesModule(code);
     std::optional<Answer> answer =
-        in.RxLength == 0 ? std::nullopt : Model_.Handle(ignored ? AsRead(request) : request, Seconds());
+        in.RxLength == 0 ? std::nullopt
+                         : Model_.Handle(ignored ? AsRead(request) : request, Seconds());
     if (answer && ignored) {
         answer->Code = code;
     }
