@@ -344,8 +344,11 @@ TEST_F(CliRun, NoStaleAnswerNoChangeAfterASignalAndNothingReachesTheModuleUnreco
 
     // A signal before the first request: nothing is written to the module.
     SimProcess module({"--fast", "--silent", "5"}, 49, links);
+    const std::string lock =
+        "/run/lock/LCK..pts_" + fs::path(module.DevicePath()).filename().string();
     std::unique_ptr<QProcess> early(Start({"--com", "49", "--full", "clear-flags", "input"}));
-    ProcessEventsFor(200);
+    // The port is taken, the module settling: the request has not left yet.
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(lock); }, 5000));
     ::kill(static_cast<pid_t>(early->processId()), SIGINT);
     ASSERT_TRUE(early->waitForFinished(2000));
     EXPECT_EQ(early->exitCode(), 130);
@@ -353,8 +356,6 @@ TEST_F(CliRun, NoStaleAnswerNoChangeAfterASignalAndNothingReachesTheModuleUnreco
 
     // A signal while a change is on the line: its record says the outcome is unknown. A private
     // lock name a killed run left behind goes, one whose process lives stays.
-    const std::string lock =
-        "/run/lock/LCK..pts_" + fs::path(module.DevicePath()).filename().string();
     pid_t dead = ::fork();
     if (dead == 0) {
         ::_exit(0);
