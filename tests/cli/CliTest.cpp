@@ -447,13 +447,14 @@ print(row['change'], row['range'], row['minimum'], row['maximum'], row['invert']
               "make output range permanent|\u00B110 V|-8.2|8.2|no|answered");
 
     // Held through a link, the port is named busy by its device's lock.
-    std::unique_ptr<QProcess> holder(Start({"--com", "49", "read"}));
-    ASSERT_TRUE(WaitUntil([&] { return !Received(module).empty(); }, 3000));
+    SimProcess silent({"--fast", "--silent", "4"}, 48, Home() / ".zentrix" / "ports");
+    std::unique_ptr<QProcess> holder(Start({"--com", "48", "read"}));
+    ASSERT_TRUE(WaitUntil([&] { return !Received(silent).empty(); }, 5000));
     const QJsonArray ports = Object(Cli({"ports", "--json"}))["ports"].toArray();
     holder->waitForFinished(10000);
     bool named = false;
     for (const auto& port : ports) {
-        if (port.toObject()["com"].toInt() == 49) {
+        if (port.toObject()["com"].toInt() == 48) {
             named = true;
             EXPECT_EQ(port.toObject()["state"].toString(), "busy");
         }
