@@ -387,12 +387,10 @@ std::optional<Cli::Outcome> Cli::Disconnect() {
     if (unwritten.empty()) {
         return std::nullopt;
     }
-    Json lines = Json::array();
     for (const auto& u : unwritten) {
         // Said in full, so that nothing that reached the module is lost from sight.
         std::fprintf(stderr, "zentrix-cli: a record was not written (%s): %s\n", u.Reason.c_str(),
                      u.Line.c_str());
-        lines.push_back(u.Reason);
     }
     Out_.Object()["recordProblem"] = unwritten.front().Reason;
     Out_.Line("Record", "NOT WRITTEN: " + unwritten.front().Reason);

@@ -120,19 +120,16 @@ std::string CsvRow(const Json& r) {
 
 Cli::Outcome Cli::Records() {
     RecordReader::Window window;
-    for (auto [text, bound, end] : {std::tuple{&O_.Since, &window.Since, false},
-                                    std::tuple{&O_.Until, &window.Until, true}}) {
+    for (auto [text, bound, upper] : {std::tuple{&O_.Since, &window.Since, false},
+                                      std::tuple{&O_.Until, &window.Until, true}}) {
         if (!*text) {
             continue;
         }
-        *bound = ParseIsoTime(**text, end);
+        *bound = ParseIsoTime(**text, upper);
         if (!*bound) {
             return {Out_.Print(Usage, "--since and --until take an ISO 8601 date or time, such "
                                       "as 2026-12-01 or 2026-12-01T08:30:00+01:00"),
                     {}};
-        }
-        if (end && !(*text)->empty() && (*text)->size() > 10) {
-            *bound = **bound + std::chrono::milliseconds(1); // a time named is inclusive
         }
     }
     if (O_.Csv && O_.Json) {

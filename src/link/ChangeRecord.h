@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zx {
@@ -51,6 +52,14 @@ struct RecordOutcome {
     const Json* Answer = nullptr; // Answered: the answer's record fields
     bool Late = false;            // Answered after its time-out had been told
     std::string Reason;           // Unknown: why the answer can no longer be waited for
+
+    static RecordOutcome Of(const Json& answer, bool late) {
+        return {Kind::Answered, &answer, late, {}};
+    }
+    static RecordOutcome NoAnswer() { return {Kind::NoResponse, nullptr, false, {}}; }
+    static RecordOutcome Cut(std::string reason) {
+        return {Kind::Unknown, nullptr, false, std::move(reason)};
+    }
 };
 
 // The time in UTC, ISO 8601 to the millisecond: "2026-12-10T15:17:18.042Z".

@@ -53,11 +53,10 @@ void LinkEngine::Reset() {
     // nobody heard, and its record says so.
     if (const RequestQueue::Request* onLine = Requests_.OnLine();
         onLine != nullptr && Records_ != nullptr && IsRecordedChange(onLine->Code)) {
-        RecordOutcome unknown{RecordOutcome::Kind::Unknown, nullptr, false, {}};
-        unknown.Reason = Port_.LossReason().isEmpty()
-                             ? "the port was closed before the answer came"
-                             : "the line was lost: " + Port_.LossReason().toStdString();
-        Record(*onLine, unknown);
+        Record(*onLine,
+               RecordOutcome::Cut(Port_.LossReason().isEmpty()
+                                      ? "the port was closed before the answer came"
+                                      : "the line was lost: " + Port_.LossReason().toStdString()));
     }
     TimeoutTrigger_ = 0;
     StraysTold_ = 0;
@@ -171,7 +170,7 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
     }
     if (recorded) {
         const Json answer = AnswerJson(Codec_);
-        RecordOutcome answered{RecordOutcome::Kind::Answered, &answer, late, {}};
+        const RecordOutcome answered = RecordOutcome::Of(answer, late);
         if (!late && onLine) {
             Record(*onLine, answered);
         } else {
@@ -203,7 +202,7 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
         return true;
     }
     if (Records_ != nullptr && IsRecordedChange(request->Code)) {
-        Record(*request, {RecordOutcome::Kind::NoResponse, nullptr, false, {}});
+        Record(*request, RecordOutcome::NoAnswer());
         OwedChanges_.push_back(*request);
         if (OwedChanges_.size() > 64) {
             OwedChanges_.pop_front(); // a module that never answers owes no more than this

@@ -75,7 +75,6 @@ public:
 
     // Where the changes made to the module are written down; none when null.
     void SetRecords(RecordBook* records) { Records_ = records; }
-    RecordBook* Records() const { return Records_; }
     // Every frame written and read, with its direction ("tx", "rx"), for a trace.
     void SetTrace(std::function<void(const char*, const std::vector<std::uint8_t>&)> trace) {
         Trace_ = std::move(trace);

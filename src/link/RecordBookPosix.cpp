@@ -64,6 +64,20 @@ std::string Untrusted(const char* what, const std::filesystem::path& path, const
     return {};
 }
 
+// The records folder, or a month's file, as it stands (never followed): of its kind, and this
+// user's alone.
+std::string NodeProblem(const std::filesystem::path& path, bool folder) {
+    struct stat st = {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return Reason(folder ? "cannot read the records folder" : "cannot read", path);
+    }
+    if (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) {
+        return path.string() + (folder ? " is not a folder" : " is not a regular file") +
+               ": refused";
+    }
+    return Untrusted(folder ? "folder" : "file", path, st);
+}
+
 // The bytes of a line cut short go beside the month's file, never away.
 bool KeepAside(const std::filesystem::path& file, const std::string& tail) {
     const std::string aside = file.string() + ".cut";
@@ -119,25 +133,11 @@ std::string RecordsFolderProblem(const std::filesystem::path& folder, bool make)
             return Reason("cannot make the records folder", folder);
         }
     }
-    struct stat st = {};
-    if (::lstat(folder.c_str(), &st) != 0) {
-        return Reason("cannot read the records folder", folder);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        return "the records folder " + folder.string() + " is not a folder: refused";
-    }
-    return Untrusted("folder", folder, st);
+    return NodeProblem(folder, true);
 }
 
 std::string RecordsFileProblem(const std::filesystem::path& file) {
-    struct stat st = {};
-    if (::lstat(file.c_str(), &st) != 0) {
-        return Reason("cannot read", file);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return "not a regular file: " + file.string() + ": refused";
-    }
-    return Untrusted("file", file, st);
+    return NodeProblem(file, false);
 }
 
 bool AppendWholeLine(const std::filesystem::path& file, const std::string& line,

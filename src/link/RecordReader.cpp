@@ -34,7 +34,7 @@ std::string MonthOf(Clock::time_point time) {
 
 } // namespace
 
-std::optional<Clock::time_point> ParseIsoTime(std::string_view text, bool endOfDay) {
+std::optional<Clock::time_point> ParseIsoTime(std::string_view text, bool upper) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (!Digits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' ||
         !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day)) {
@@ -96,7 +96,10 @@ std::optional<Clock::time_point> ParseIsoTime(std::string_view text, bool endOfD
         }
     }
     const auto days = std::chrono::sys_days(date) +
-                      (dateOnly && endOfDay ? std::chrono::days(1) : std::chrono::days(0));
+                      (dateOnly && upper ? std::chrono::days(1) : std::chrono::days(0));
+    if (!dateOnly && upper) {
+        fraction += std::chrono::milliseconds(1);
+    }
     const auto clockTime =
         std::chrono::hours(hour) + std::chrono::minutes(minute) + std::chrono::seconds(second);
     if (offset) {

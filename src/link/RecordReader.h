@@ -14,9 +14,10 @@ namespace zx {
 // A moment named in ISO 8601 by a person or a script: a date ("2026-12-01"), or a date and a
 // time to the minute, second or fraction ("2026-12-01T08:30", "…T08:30:15.250"), with "Z" or
 // an offset ("+01:00", "-0500"); without one, the local time. A date alone means that whole
-// day: its start, or with endOfDay the start of the next. Nothing else is taken.
+// day. As an upper bound (upper), what is named is included: the moment after it is given, the
+// next day's start for a date, a millisecond past a time. Nothing else is taken.
 std::optional<std::chrono::system_clock::time_point> ParseIsoTime(std::string_view text,
-                                                                  bool endOfDay = false);
+                                                                  bool upper = false);
 
 // The records folder read as a stream: only the month files the time window needs, oldest
 // first, a line at a time, so that memory stays the same for a million lines and a reader
