@@ -305,4 +305,61 @@ std::string_view CommandName(std::uint8_t code) {
     return {};
 }
 
+bool AnswerFits(FrameCodec& codec, const Request& request) {
+    const std::uint8_t code = codec.RxBuffer[0];
+    if (code != request.Code) {
+        return false;
+    }
+    const auto carries = [&request](std::string_view field) {
+        bool found = false;
+        ForEachRequestField(request, [&](std::string_view name, float) { found |= name == field; });
+        return found;
+    };
+    switch (DispatchKind(code)) {
+    case ResponseKind::ActiveInput:
+    case ResponseKind::ProgramInput: {
+        const InputRangeStatus r = ReadInputRangeStatus(codec);
+        if (r.Status == 0 || !carries("Range")) {
+            return true;
+        }
+        return r.RangeCode == request.Range &&
+               (code != cmdProgramInputRange ||
+                (r.MinValue == request.Minimum && r.MaxValue == request.Maximum));
+    }
+    case ResponseKind::ActiveOutput: {
+        const OutputRangeStatus r = ReadOutputRangeStatus(codec);
+        if (r.Status == 0 || !carries("Range")) {
+            return true;
+        }
+        const bool stores = code == cmdProgramOutputRange || code == cmdWriteOutputZero ||
+                            code == cmdWriteOutputFull;
+        return r.RangeCode == request.Range &&
+               (!stores || (r.MinValue == request.Minimum && r.MaxValue == request.Maximum &&
+                            (r.Invert != 0) == request.Invert)) &&
+               (code != cmdWriteOutputZero || r.ZeroCode == request.DacCode) &&
+               (code != cmdWriteOutputFull || r.FullCode == request.DacCode);
+    }
+    case ResponseKind::CalMode:
+        return code != cmdSetCalMode || (ReadCalMode(codec) != 0) == (request.Value != 0);
+    default:
+        return true;
+    }
+}
+
+bool AnswerRefuses(FrameCodec& codec) {
+    switch (DispatchKind(codec.RxBuffer[0])) {
+    case ResponseKind::ActiveInput:
+    case ResponseKind::ProgrammedInput:
+    case ResponseKind::ProgramInput:
+        return ReadInputRangeStatus(codec).Status == 0;
+    case ResponseKind::ActiveOutput:
+    case ResponseKind::ProgrammedOutput:
+        return ReadOutputRangeStatus(codec).Status == 0;
+    case ResponseKind::ToolkitAck:
+        return ReadToolkitAck(codec) == 0;
+    default:
+        return false;
+    }
+}
+
 } // namespace zx

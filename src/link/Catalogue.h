@@ -114,6 +114,16 @@ ResponseKind DispatchKind(std::uint8_t code);
 // switches CAL/RUN, the toolkit version); false for the reads, which only ask.
 bool ChangesModule(std::uint8_t code);
 
+// Whether the answer in the codec's receive buffer may be the answer to this request, by the
+// fields an answer repeats of its request: the range code of a status record, the limits and
+// inversion a programming or a DAC write stored, the DAC code written, the CAL/RUN mode set.
+// An answer that repeats nothing (a read of the programmed range, a refusal, a code alone)
+// may answer any request of its code. RxPos is moved.
+bool AnswerFits(FrameCodec& codec, const Request& request);
+// Whether the answer in the receive buffer is a refusal: a status record or toolkit
+// acknowledgement whose Status is 0. RxPos is moved.
+bool AnswerRefuses(FrameCodec& codec);
+
 // The catalogue's name of a request code ("cmdReadVersion"), empty for a code that is none.
 std::string_view CommandName(std::uint8_t code);
 

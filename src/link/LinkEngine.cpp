@@ -61,7 +61,6 @@ void LinkEngine::Reset() {
     TimeoutTrigger_ = 0;
     StraysTold_ = 0;
     Requests_.Clear();
-    OwedChanges_.clear();
     VersionText_.clear();
 }
 
@@ -134,8 +133,6 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
     // The collector keeps listening while the port is open: a late answer or a copy must be
     // read as a frame of its own, never run together with the answer awaited.
     Collector_.SetEnabled(true);
-    const std::vector<std::uint8_t> body(Codec_.RxRaw.begin(),
-                                         Codec_.RxRaw.begin() + static_cast<std::ptrdiff_t>(count));
     if (Trace_) {
         // The frame as it came: the body is still escaped.
         std::vector<std::uint8_t> frame(length + 2, STX);
@@ -144,15 +141,26 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
         Trace_("rx", frame);
     }
     const std::uint8_t code = Codec_.Unescape(count);
-    // A change's request is kept for its record before the pairing takes it off the line;
-    // nothing is copied where nothing is recorded.
-    const bool recorded = Records_ != nullptr && IsRecordedChange(code);
-    std::optional<RequestQueue::Request> onLine;
-    if (recorded && Requests_.OnLine() != nullptr) {
-        onLine = *Requests_.OnLine();
+    const auto now = Port_.Clock().Now();
+    if (DispatchKind(code) == ResponseKind::Unknown) {
+        // Something other than the module answered (a code no request has, an empty or an
+        // oversized frame): the request on the line ends at once with "Unknown response.",
+        // and its own answer, if it still comes, is a late one.
+        if (auto request = Requests_.TimedOut(now)) {
+            Port_.DisarmTimerTrigger(TimeoutTrigger_);
+            if (Records_ != nullptr && IsRecordedChange(request->Code)) {
+                Record(*request, RecordOutcome::Cut("an answer the catalogue does not know"));
+            }
+            Client_.Answered(code, false);
+            SendWaiting();
+            return;
+        }
     }
-    const RequestQueue::Arrival arrival = Requests_.Arrived(code, body);
-    if (arrival == RequestQueue::Arrival::Stray) {
+    RequestQueue::Pairing pairing =
+        Requests_.Arrived(code, now, [this](const RequestQueue::Request& r) {
+            return AnswerFits(Codec_, RequestOfFrame(r.Frame));
+        });
+    if (pairing.What == RequestQueue::Arrival::Stray) {
         // Said, but not without end: a babbling line would drown standard error.
         if (StraysTold_ < StraysToTell) {
             std::fprintf(stderr, "zentrix: a frame with code %u answers no request; dropped%s\n",
@@ -161,27 +169,17 @@ void LinkEngine::OnPacket(const std::uint8_t* data, int size) {
         }
         return;
     }
-    const bool late = arrival == RequestQueue::Arrival::Late;
+    const bool late = pairing.What == RequestQueue::Arrival::Late;
     if (!late) {
+        // Only the request on the line has its time-out running; a late answer leaves it be.
         Port_.DisarmTimerTrigger(TimeoutTrigger_);
     }
     if (DispatchKind(code) == ResponseKind::Version) {
         VersionText_ = ReadVersionText(Codec_);
     }
-    if (recorded) {
+    if (Records_ != nullptr && IsRecordedChange(code)) {
         const Json answer = AnswerJson(Codec_);
-        const RecordOutcome answered = RecordOutcome::Of(answer, late);
-        if (!late && onLine) {
-            Record(*onLine, answered);
-        } else {
-            for (auto it = OwedChanges_.begin(); it != OwedChanges_.end(); ++it) {
-                if (it->Code == code) {
-                    Record(*it, answered);
-                    OwedChanges_.erase(it);
-                    break;
-                }
-            }
-        }
+        Record(*pairing.Of, RecordOutcome::Of(answer, late));
     }
     Client_.Answered(code, late);
     // Once per programming answer, whether it came in time or late: the module learns which
@@ -197,16 +195,12 @@ bool LinkEngine::OnTrigger(std::uint16_t handle) {
     if (handle == 0 || handle != TimeoutTrigger_) {
         return false;
     }
-    auto request = Requests_.TimedOut();
+    auto request = Requests_.TimedOut(Port_.Clock().Now());
     if (!request) {
         return true;
     }
     if (Records_ != nullptr && IsRecordedChange(request->Code)) {
         Record(*request, RecordOutcome::NoAnswer());
-        OwedChanges_.push_back(*request);
-        if (OwedChanges_.size() > 64) {
-            OwedChanges_.pop_front(); // a module that never answers owes no more than this
-        }
     }
     Client_.NoResponse(*request);
     SendWaiting();

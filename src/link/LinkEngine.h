@@ -99,9 +99,6 @@ private:
     std::function<void(const char*, const std::vector<std::uint8_t>&)> Trace_;
     RequestQueue Requests_;
     std::uint16_t TimeoutTrigger_ = 0;
-    // Changes whose answer is still owed after their time-out, oldest first: a late answer is
-    // written down with the request it answers.
-    std::deque<RequestQueue::Request> OwedChanges_;
     std::string VersionText_; // the module's, once it answered a version read on this line
     bool RecordFailureTold_ = false;
     static constexpr int StraysToTell = 10; // per connection

@@ -34,32 +34,43 @@ std::optional<RequestQueue::Request> RequestQueue::Take() {
 }
 
 void RequestQueue::Written(Request request) {
-    std::uint16_t& owed = Owed_[request.Code];
-    owed = static_cast<std::uint16_t>(std::min<int>(owed + 1, UINT16_MAX));
     OnLine_ = std::move(request);
 }
 
-RequestQueue::Arrival RequestQueue::Arrived(std::uint8_t code,
-                                            const std::vector<std::uint8_t>& body) {
-    if (OnLine_ && OnLine_->Code == code) {
-        OnLine_.reset();
-        if (Owed_[code] > 0) {
-            --Owed_[code];
-        }
-        LastBody_ = body;
-        return Arrival::Answer;
+RequestQueue::Pairing RequestQueue::Arrived(std::uint8_t code, std::chrono::milliseconds now,
+                                            const std::function<bool(const Request&)>& fits) {
+    while (!Owed_.empty() && now - Owed_.front().Since > OwedFor) {
+        Owed_.pop_front();
     }
-    // A module that sends its answer twice sends the same bytes back to back; a request whose
-    // answer never came must not make that copy count as one.
-    if (Owed_[code] == 0 || body == LastBody_) {
-        return Arrival::Stray;
+    const bool onLine = OnLine_ && OnLine_->Code == code;
+    const auto oldest = std::find_if(Owed_.begin(), Owed_.end(),
+                                     [code](const OwedRequest& o) { return o.Asked.Code == code; });
+    const auto answerOnLine = [this] {
+        return Pairing{Arrival::Answer, std::exchange(OnLine_, std::nullopt)};
+    };
+    if (oldest == Owed_.end()) {
+        // A copy of an answer already taken, or noise, where nothing of its code is owed.
+        return onLine ? answerOnLine() : Pairing{};
     }
-    --Owed_[code];
-    LastBody_ = body;
-    return Arrival::Late;
+    if (onLine && !fits(oldest->Asked) && fits(*OnLine_)) {
+        // The frame names the request on the line, not the older one: the module's answers
+        // to the older ones of its code were lost, and will not come now.
+        std::erase_if(Owed_, [code](const OwedRequest& o) { return o.Asked.Code == code; });
+        return answerOnLine();
+    }
+    Pairing late{Arrival::Late, std::move(oldest->Asked)};
+    Owed_.erase(oldest);
+    return late;
 }
 
-std::optional<RequestQueue::Request> RequestQueue::TimedOut() {
+std::optional<RequestQueue::Request> RequestQueue::TimedOut(std::chrono::milliseconds now) {
+    if (!OnLine_) {
+        return std::nullopt;
+    }
+    Owed_.push_back({*OnLine_, now});
+    if (Owed_.size() > MostOwed) {
+        Owed_.pop_front();
+    }
     return std::exchange(OnLine_, std::nullopt);
 }
 
@@ -74,8 +85,7 @@ bool RequestQueue::Holds(Sets choice) const {
 void RequestQueue::Clear() {
     OnLine_.reset();
     Waiting_.clear();
-    Owed_.fill(0);
-    LastBody_.clear();
+    Owed_.clear();
 }
 
 } // namespace zx

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,15 @@ public:
         Late,   // an earlier request of its code has had no answer yet: this is that answer
         Stray,  // nothing asked for it: a copy, another code, noise
     };
+    struct Pairing {
+        Arrival What = Arrival::Stray;
+        std::optional<Request> Of; // Answer, Late: the request the frame answers
+    };
+    // A request whose time-out was told is owed its answer this long, and no longer: far
+    // longer than any module answers late, so that noise of its code an hour on is no answer.
+    static constexpr std::chrono::seconds OwedFor{30};
+    // How many requests may be owed at once: a module that never answers owes no more.
+    static constexpr std::size_t MostOwed = 64;
 
     bool Awaiting() const { return OnLine_.has_value(); }
     const Request* OnLine() const { return OnLine_ ? &*OnLine_ : nullptr; }
@@ -52,10 +62,16 @@ public:
 
     // The request has been written: nothing more leaves until its answer or its time-out.
     void Written(Request request);
-    // A frame with this code and body arrived. An answer takes the request off the line.
-    Arrival Arrived(std::uint8_t code, const std::vector<std::uint8_t>& body);
-    // The request on the line had no answer in its time; its answer may still come late.
-    std::optional<Request> TimedOut();
+    // A frame with this code arrived at now. fits says whether it may answer a request by the
+    // fields it repeats (the catalogue's AnswerFits); it decides between the oldest request
+    // owed and the one on the line, where the order alone would pair it with the wrong one.
+    Pairing Arrived(std::uint8_t code, std::chrono::milliseconds now,
+                    const std::function<bool(const Request&)>& fits);
+    // The request on the line had no answer in its time, or an answer the catalogue does not
+    // know: it is owed from now on, and its own answer may still come, late.
+    std::optional<Request> TimedOut(std::chrono::milliseconds now);
+    // Requests owed their answer, oldest first.
+    std::size_t Owed() const { return Owed_.size(); }
 
     // True while a request that sets this thing is on the line or waits: an answer to an
     // older request then does not set the technician's control back.
@@ -65,12 +81,13 @@ public:
     void Clear();
 
 private:
+    struct OwedRequest {
+        Request Asked;
+        std::chrono::milliseconds Since;
+    };
     std::optional<Request> OnLine_;
     std::deque<Request> Waiting_;
-    // Per code, requests written whose answer has not come yet (time-outs included).
-    std::array<std::uint16_t, 256> Owed_{};
-    // The last frame taken, to tell a module's copy of it from a fresh answer.
-    std::vector<std::uint8_t> LastBody_;
+    std::deque<OwedRequest> Owed_; // timed out, oldest first
 };
 
 } // namespace zx

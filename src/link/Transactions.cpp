@@ -55,21 +55,20 @@ void TfrmMain::DataPacketPacket(QObject*, const quint8* Data, int Size) {
 }
 
 void TfrmMain::Answered(std::uint8_t code, bool late) {
-    if (!late) {
-        Dispatch(code);
-        return;
-    }
-    // The answer to a request that has had its "No response !": what it reports is the
-    // module's latest state, and is shown; the status line belongs to the request on the line
-    // and is left alone.
-    const bool quiet = std::exchange(StatusQuiet_, true);
+    // The answer to a request that has had its "No response !" is the module's latest state,
+    // and is shown. It speaks on the status line as an answer in time does, unless another
+    // request is on the line, whose outcome the line then belongs to; a refusal is always said,
+    // and, being an error, holds the next request back (a programming's toolkit version among
+    // them) until it has been read.
+    const bool quiet = late && Requests().Awaiting() && !AnswerRefuses(Codec);
+    const bool was = std::exchange(StatusQuiet_, quiet);
     try {
         Dispatch(code);
     } catch (...) {
-        StatusQuiet_ = quiet;
+        StatusQuiet_ = was;
         throw;
     }
-    StatusQuiet_ = quiet;
+    StatusQuiet_ = was;
 }
 
 void TfrmMain::Dispatch(quint8 code) {
@@ -110,7 +109,7 @@ void TfrmMain::Dispatch(quint8 code) {
         ApplyToolkitAck();
         break;
     case ResponseKind::Unknown:
-        // No request of the tool has such a code, so no such frame is ever paired with one.
+        // Something other than the module answered the request on the line.
         ShowStatus(QStringLiteral("Unknown response."), Error);
         break;
     }

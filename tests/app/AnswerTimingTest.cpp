@@ -3,8 +3,11 @@
 // quiet the window shows the module's state, every request written had exactly one outcome on
 // the status line, and the toolkit version was written once per programming answer.
 #include "ModuleModel.h"
+#include "RecordBook.h"
+#include "RecordReader.h"
 #include "WindowFixture.h"
 
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <cstdlib>
@@ -16,7 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-enum class Timing { OnTime, Late, Twice, Together, OtherCode, Never };
+enum class Timing { OnTime, Late, Twice, Together, OtherCode, Never, Refused };
 
 // A request the module read off the line, and the outcomes the status line showed since.
 // Bytes the module sends in one write, the answers they carry first, and whether they come late.
@@ -34,6 +37,7 @@ struct Written {
 class AnswerTiming : public WindowFixture, public ::testing::WithParamInterface<unsigned> {
 protected:
     void SetUp() override {
+        Window.Engine->SetRecords(&Book);
         connect();
         StartWithPort(false);
         Serve(Frames(StartupQuery), Timing::OnTime);
@@ -53,9 +57,11 @@ protected:
         QObject::connect(
             Window.sbMain, &StatusPanels::PanelTextSet, [this](int panel, const QString& text) {
                 static const QStringList outcomes{"Success.", "Failed.", "No response !",
-                                                  "Error occured while performing the operation !"};
+                                                  "Error occured while performing the operation !",
+                                                  "Unknown response."};
                 if (panel == 2 && outcomes.contains(text) && !Log.empty()) {
                     ++Log.back().Outcomes;
+                    NoResponses += text == "No response !";
                 }
             });
     }
@@ -110,6 +116,21 @@ protected:
             if (timing == Timing::OtherCode) {
                 const Bytes lie = Lie(request.Code);
                 chunk.Line.insert(chunk.Line.end(), lie.begin(), lie.end());
+            } else if (timing == Timing::Refused) {
+                // Refused: the module's state stays as it was, its answer says Status 0.
+                sim::ModuleModel unchanged = Module;
+                auto answer = unchanged.Handle(request, Now());
+                if (answer && answer->Input) {
+                    answer->Input->Status = 0;
+                } else if (answer && answer->Output) {
+                    answer->Output->Status = 0;
+                } else if (answer && answer->ToolkitAck) {
+                    answer->ToolkitAck = 0;
+                }
+                if (answer) {
+                    chunk.Line = Encoded(*answer);
+                    chunk.Answers.push_back(request.Code);
+                }
             } else if (const auto answer = Module.Handle(request, Now())) {
                 const Bytes frame = Encoded(*answer);
                 for (int copies = timing == Timing::Twice ? 2 : 1; copies > 0; --copies) {
@@ -148,7 +169,8 @@ protected:
 
     Timing Pick() {
         const int p = static_cast<int>(Random() % 100);
-        return p < 50   ? Timing::OnTime
+        return p < 45   ? Timing::OnTime
+               : p < 50 ? Timing::Refused
                : p < 62 ? Timing::Late
                : p < 72 ? Timing::Twice
                : p < 82 ? Timing::Together
@@ -223,6 +245,9 @@ protected:
     std::vector<Written> Log;
     int Programmings = 0;
     int VersionWrites = 0;
+    int NoResponses = 0; // each may be followed by its late answer's own outcome
+    QTemporaryDir Folder;
+    RecordBook Book{std::filesystem::path(Folder.path().toStdString()) / "records", "zentrix"};
 };
 
 TEST_P(AnswerTiming, TheWindowEndsOnTheModulesState) {
@@ -266,18 +291,49 @@ TEST_P(AnswerTiming, TheWindowEndsOnTheModulesState) {
         EXPECT_EQ(w.lvOutCalStat->SubItem(r, 1), (Module.OutputFullCal >> r) & 1 ? "OK" : "UNCAL")
             << "output range " << r;
     }
-    // A late answer may end the newer request of its code before the module has even read
-    // it, so outcomes are counted over the whole run: every request one, but the CAL/RUN
-    // answers, which show none.
+    // Outcomes are counted over the whole run: every request one, but the CAL/RUN answers,
+    // which show none; a request that had its "No response !" may speak again when its answer
+    // comes late.
     int outcomes = 0;
     int silentAtBest = 0;
     for (const Written& request : Log) {
         outcomes += request.Outcomes;
         silentAtBest += request.Code == cmdSetCalMode || request.Code == cmdQueryCalMode;
     }
-    EXPECT_LE(outcomes, static_cast<int>(Log.size()));
+    EXPECT_LE(outcomes, static_cast<int>(Log.size()) + NoResponses);
     EXPECT_GE(outcomes, static_cast<int>(Log.size()) - silentAtBest);
     EXPECT_EQ(VersionWrites, Programmings);
+
+    // Each record pairs a request with its own answer: what the answer repeats of its request
+    // (range, limits, inversion, DAC code, mode) is what the request asked.
+    Book.Flush(RecordBook::FlushBound);
+    int records = 0;
+    RecordReader::Read(
+        std::filesystem::path(Folder.path().toStdString()) / "records", {},
+        [&](const std::string& line, const Json& r) {
+            ++records;
+            const Json& asked = r["request"];
+            if (r["outcome"] != "answered" || !r["answer"].contains("RangeCode") ||
+                !asked.contains("Range")) {
+                return true;
+            }
+            const Json& answer = r["answer"];
+            EXPECT_EQ(answer["RangeCode"], asked["Range"]) << line;
+            for (const auto& [field, value] :
+                 {std::pair{"Minimum", "MinValue"}, std::pair{"Maximum", "MaxValue"}}) {
+                if (asked.contains(field)) {
+                    EXPECT_EQ(answer[value], asked[field]) << line;
+                }
+            }
+            if (asked["code"] == cmdWriteOutputZero || asked["code"] == cmdWriteOutputFull) {
+                EXPECT_EQ(answer[asked["code"] == cmdWriteOutputZero ? "ZeroCode" : "FullCode"],
+                          asked["DacCode"])
+                    << line;
+            }
+            return true;
+        },
+        [](const std::string& broken) { ADD_FAILURE() << broken; });
+    EXPECT_GT(records, 0);
 }
 
 // Each seed a sequence of 40 steps. Among these, 1 and 5 caught answers paired whatever their

@@ -182,21 +182,36 @@ TEST_F(Transactions, CopiesAndFramesOfAnotherCodeAnswerNothing) {
     EXPECT_EQ(StatusText(), "Reading range...") << "the copy did not answer the output read";
     EXPECT_EQ(Window.pnlPermOutRange->text(), "N/A");
 
-    // An answer with the input's code, unknown codes, an empty and an oversized frame: none
-    // is the output read's answer; it ends in "No response !" from its own send.
+    // An answer with the input's code is no answer to the output read; a frame of a code the
+    // catalogue does not know ends it at once: something other than the module answered.
+    AnswerRaw(input);
+    EXPECT_EQ(StatusText(), "Reading range...");
+    AnswerRaw({0x02, 0x09, 0x03});
+    ExpectStatus("Unknown response.", clRed);
+    EXPECT_EQ(Prompts.Beeps, 1);
+    // Unknown codes, an empty and an oversized frame with nothing on the line change nothing,
+    // and no time-out follows the request already ended.
     Bytes oversized{0x02, 0x30};
     oversized.insert(oversized.end(), 200, 0x41);
     oversized.push_back(0x03);
-    for (const Bytes& frame :
-         {input, Bytes{0x02, 0x09, 0x03}, Bytes{0x02, 0xC8, 0x03}, Bytes{0x02, 0x03}, oversized}) {
+    for (const Bytes& frame : {Bytes{0x02, 0xC8, 0x03}, Bytes{0x02, 0x03}, oversized}) {
         AnswerRaw(frame);
     }
-    EXPECT_EQ(StatusText(), "Reading range...");
     EXPECT_TRUE(Window.sbMain->PanelText(1).isEmpty());
     Clock.Advance(4070ms);
-    ExpectStatus("No response !", clRed);
+    EXPECT_EQ(StatusText(), "Ready");
     EXPECT_EQ(Window.pnlPermOutRange->text(), "N/A");
     EXPECT_EQ(Prompts.Beeps, 1);
+    // An empty frame ends a request as well; its own answer, coming after, is a late one.
+    Window.btnGetPermOutRange->click();
+    Sent();
+    AnswerRaw({0x02, 0x03});
+    ExpectStatus("Unknown response.", clRed);
+    Clock.Advance(2035ms);
+    OutputRangeStatus out{1, 0, 1, 3277, 62258, 0, 3, 1, -10.0f, 10.0f, 3277, 30.0f, 23.0f, 0};
+    AnswerOutput(20, out);
+    ExpectStatus("Success.", clGreen);
+    EXPECT_EQ(Window.pnlPermOutRange->text(), "\u00B110 V");
 }
 
 TEST_F(Transactions, CodeSixteenIsSuccessWhateverFollows) {
@@ -263,17 +278,71 @@ TEST_F(Transactions, OneToolkitVersionPerProgrammingAnswer) {
     Clock.Advance(4070ms + 2035ms);
     Window.btnSetInputRange->click(); // B
     Sent();
-    AnswerInput(7, GoodInput); // A's late answer, taken as B's
-    EXPECT_EQ(Sent(), version);
+    AnswerInput(7, GoodInput); // A's late answer: its version waits behind B
+    EXPECT_TRUE(Sent().empty());
     InputRangeStatus own = GoodInput;
-    own.Reading = 2.75f; // a module's reading moves between two answers; a copy's does not
-    AnswerInput(7, own); // B's own, while the version write awaits its answer
+    own.Reading = 2.75f;
+    AnswerInput(7, own); // B's own, byte for byte another answer
+    EXPECT_EQ(Sent(), version);
     Answer({0x33, 0x01});
     EXPECT_EQ(Sent(), version) << "a second write, for the second answer";
     Answer({0x33, 0x01});
     Answer({0x33, 0x01});      // a copy
     AnswerInput(7, GoodInput); // and a code 7 nobody asked for
     EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Transactions, LateAnswersPairOldestFirstAndSpeak) {
+    Read();
+    AnswerInput(4, GoodInput);
+    Clock.Advance(440ms);
+    // A: ±5 V goes unanswered in time; B: ±2.5 V is chosen. The module answers in order: A's
+    // success first, then its refusal of B, which is what the status line ends on.
+    Window.cmbInpRanges->setCurrentIndex(4);
+    Sent();
+    Clock.Advance(4070ms + 2035ms);
+    Window.cmbInpRanges->setCurrentIndex(3);
+    Sent();
+    InputRangeStatus a = GoodInput;
+    a.RangeCode = 4;
+    AnswerInput(6, a);
+    EXPECT_EQ(StatusText(), "Changing input range...") << "B's outcome is B's answer";
+    AnswerInput(6, InputRangeStatus{});
+    ExpectStatus("Failed.", clRed);
+
+    // A late answer with nothing else on the line speaks as one in time; a late refusal speaks
+    // whatever is on the line.
+    Clock.Advance(2035ms);
+    Window.btnGetPermOutRange->click();
+    Sent();
+    Clock.Advance(4070ms);
+    ExpectStatus("No response !", clRed);
+    Clock.Advance(2035ms);
+    OutputRangeStatus out{1, 0, 1, 3277, 62258, 0, 3, 1, -10.0f, 10.0f, 3277, 30.0f, 23.0f, 0};
+    AnswerOutput(20, out);
+    ExpectStatus("Success.", clGreen);
+    Clock.Advance(440ms);
+    Window.btnSetInputRange->click();
+    Sent();
+    Clock.Advance(4070ms + 2035ms);
+    Read();
+    AnswerInput(7, InputRangeStatus{});
+    ExpectStatus("Failed.", clRed);
+    EXPECT_TRUE(Sent().empty()) << "the toolkit version waits until the refusal was read";
+    AnswerInput(4, GoodInput);
+    Clock.Advance(2035ms);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03}));
+
+    // A late answer leaves the time-out of the request on the line running.
+    Answer({0x33, 0x01});
+    Clock.Advance(440ms);
+    Window.RequestVersion();
+    Sent();
+    Clock.Advance(4070ms + 2035ms);
+    Read();
+    Answer({0x30, 'V', '9'});
+    Clock.Advance(4070ms);
+    ExpectStatus("No response !", clRed);
 }
 
 TEST_F(Transactions, AnErrorStaysReadableBeforeTheNextRequestLeaves) {

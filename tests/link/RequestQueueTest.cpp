@@ -52,21 +52,43 @@ TEST(RequestQueue, WritesCalibrationsAndClearsAreNeverReplaced) {
     EXPECT_EQ(q.Waiting(), 13u);
 }
 
-TEST(RequestQueue, PairsAnswersByCodeAndKnowsLateAnswersFromCopies) {
+TEST(RequestQueue, PairsAnswersOldestFirstWithinACode) {
     using A = RequestQueue::Arrival;
+    using namespace std::chrono_literals;
     RequestQueue q;
+    const auto any = [](const RequestQueue::Request&) { return true; };
+    const auto of = [](const RequestQueue::Pairing& p) { return p.Of ? p.Of->Frame[2] : -1; };
     q.Written(R(6, Sets::InputRange, 1));
-    EXPECT_EQ(q.Arrived(4, {4, 1}), A::Stray) << "another code never answers the request";
+    EXPECT_EQ(q.Arrived(4, 0s, any).What, A::Stray) << "another code never answers the request";
     EXPECT_TRUE(q.Awaiting());
-    ASSERT_TRUE(q.TimedOut());
+    ASSERT_TRUE(q.TimedOut(4s));
     q.Written(R(6, Sets::InputRange, 2));
-    EXPECT_EQ(q.Arrived(6, {6, 1, 1}), A::Answer) << "the older answer: the code is all there is";
-    EXPECT_EQ(q.Arrived(6, {6, 1, 1}), A::Stray) << "a copy of it";
-    EXPECT_EQ(q.Arrived(6, {6, 1, 2}), A::Late) << "the second request's own answer";
-    EXPECT_EQ(q.Arrived(6, {6, 1, 3}), A::Stray) << "nothing more is owed";
+    // The module answers in order: the first frame of code 6 is the older request's.
+    auto first = q.Arrived(6, 5s, any);
+    EXPECT_EQ(first.What, A::Late);
+    EXPECT_EQ(of(first), 1);
+    EXPECT_TRUE(q.Awaiting()) << "the request on the line still waits for its own";
+    auto second = q.Arrived(6, 5s, any);
+    EXPECT_EQ(second.What, A::Answer);
+    EXPECT_EQ(of(second), 2);
+    EXPECT_EQ(q.Arrived(6, 5s, any).What, A::Stray) << "a copy, where nothing is owed";
+
+    // An answer that names the request on the line, not the older one, is the newer's.
+    q.Written(R(6, Sets::InputRange, 3));
+    q.TimedOut(10s);
+    q.Written(R(6, Sets::InputRange, 4));
+    auto named = q.Arrived(6, 11s, [](const RequestQueue::Request& r) { return r.Frame[2] == 4; });
+    EXPECT_EQ(named.What, A::Answer);
+    EXPECT_EQ(of(named), 4);
+    EXPECT_EQ(q.Owed(), 0u) << "the older answer will not come now";
+
+    // Owed for so long only: noise of the code half a minute on answers nothing.
+    q.Written(R(7));
+    q.TimedOut(20s);
+    EXPECT_EQ(q.Arrived(7, 20s + RequestQueue::OwedFor + 1s, any).What, A::Stray);
     q.Written(R(48));
     q.Clear();
-    EXPECT_EQ(q.Arrived(48, {48}), A::Stray) << "nothing is owed on a line closed since";
+    EXPECT_EQ(q.Arrived(48, 60s, any).What, A::Stray) << "nothing is owed on a line closed since";
 }
 
 } // namespace
