@@ -4,27 +4,23 @@
 
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 
 namespace zx {
 namespace {
 
-struct Valued {
-    const char* Name;
-    std::optional<std::string> Options::*Member;
-};
-struct Flag {
-    const char* Name;
-    bool Options::*Member;
-};
-
-const Valued ValuedOptions[] = {
-    {"com", &Options::Com},   {"range", &Options::Range},   {"min", &Options::Min},
-    {"max", &Options::Max},   {"invert", &Options::Invert}, {"value", &Options::Value},
-    {"code", &Options::Code}, {"since", &Options::Since},   {"until", &Options::Until}};
-const Flag FlagOptions[] = {
-    {"json", &Options::Json}, {"trace", &Options::Trace},     {"no-record", &Options::NoRecord},
-    {"full", &Options::Full}, {"program", &Options::Program}, {"write", &Options::Write},
-    {"csv", &Options::Csv},   {"help", &Options::Help},       {"version", &Options::Version}};
+// The options by name, each with the member of o that it sets.
+std::vector<std::pair<const char*, std::optional<std::string>*>> Valued(Options& o) {
+    return {{"com", &o.Com},   {"range", &o.Range},   {"min", &o.Min},
+            {"max", &o.Max},   {"invert", &o.Invert}, {"value", &o.Value},
+            {"code", &o.Code}, {"since", &o.Since},   {"until", &o.Until}};
+}
+std::vector<std::pair<const char*, bool*>> Flags(Options& o) {
+    return {{"json", &o.Json}, {"trace", &o.Trace},     {"no-record", &o.NoRecord},
+            {"full", &o.Full}, {"program", &o.Program}, {"write", &o.Write},
+            {"csv", &o.Csv},   {"help", &o.Help},       {"version", &o.Version}};
+}
 
 // Each command: its words (the command included) and the options it takes besides --json.
 struct Shape {
@@ -84,19 +80,19 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
         }
         list << QString::fromStdString(argument);
     }
+    Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const Valued& v : ValuedOptions) {
-        parser.addOption(QCommandLineOption(QString::fromLatin1(v.Name), {}, "value"));
+    for (const auto& [name, member] : Valued(o)) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, "value"));
     }
-    for (const Flag& f : FlagOptions) {
-        parser.addOption(QCommandLineOption(QString::fromLatin1(f.Name)));
+    for (const auto& [name, member] : Flags(o)) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
     }
     if (!parser.parse(list)) {
         problem = parser.errorText().toStdString();
         return std::nullopt;
     }
-    Options o;
     std::map<std::string, int> given;
     for (const QString& name : parser.optionNames()) {
         if (++given[name.toStdString()] == 2) {
@@ -104,13 +100,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments,
             return std::nullopt;
         }
     }
-    for (const Valued& v : ValuedOptions) {
-        if (parser.isSet(QString::fromLatin1(v.Name))) {
-            o.*(v.Member) = parser.value(QString::fromLatin1(v.Name)).toStdString();
+    for (const auto& [name, member] : Valued(o)) {
+        if (parser.isSet(QString::fromLatin1(name))) {
+            *member = parser.value(QString::fromLatin1(name)).toStdString();
         }
     }
-    for (const Flag& f : FlagOptions) {
-        o.*(f.Member) = parser.isSet(QString::fromLatin1(f.Name));
+    for (const auto& [name, member] : Flags(o)) {
+        *member = parser.isSet(QString::fromLatin1(name));
     }
     for (const QString& word : parser.positionalArguments()) {
         o.Words.push_back(word.toStdString());
