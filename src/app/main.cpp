@@ -15,7 +15,7 @@
 
 namespace {
 
-const char* const Help = R"(Usage: zentrix [--help] [--version]
+const char* const Help = R"(Usage: zentrix [--no-record] [--help] [--version]
 
 Configures and calibrates Zentrix analogue signal-conditioning modules over a serial line
 (9600 baud, 8N1). At start it asks for the module's COM port. On Linux, COMn is the link

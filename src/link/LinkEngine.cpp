@@ -38,6 +38,15 @@ void LinkEngine::Open(std::uint16_t number, bool settleFirst) {
     // ask: a late answer to the previous run or module, still on its way at the open, would
     // otherwise be taken for the answer to the first request of its code.
     Port_.DiscardInput();
+    // The same module again: the toolkit versions its programmings are owed still go to it.
+    // Another port is another module, which made no such programming.
+    const int owed = std::exchange(KeptToolkitVersions_, 0);
+    if (std::exchange(KeptFor_, 0) == number) {
+        for (int k = 0; k < owed; ++k) {
+            BuildRequest(Codec_, {.Code = cmdSetToolkitVersion, .Value = ToolkitVersion});
+            Send(RequestQueue::Sets::Nothing, "Setting Toolkit version...");
+        }
+    }
 }
 
 void LinkEngine::Close() {
@@ -58,6 +67,9 @@ void LinkEngine::Reset() {
                                       ? "the port was closed before the answer came"
                                       : "the line was lost: " + Port_.LossReason().toStdString()));
     }
+    // A toolkit version not yet written is the module's due: kept for a reopen of its port.
+    KeptToolkitVersions_ = static_cast<int>(Requests_.Waiting(cmdSetToolkitVersion));
+    KeptFor_ = Port_.ComNumber();
     TimeoutTrigger_ = 0;
     StraysTold_ = 0;
     Requests_.Clear();

@@ -101,6 +101,9 @@ private:
     std::uint16_t TimeoutTrigger_ = 0;
     std::string VersionText_; // the module's, once it answered a version read on this line
     bool RecordFailureTold_ = false;
+    // Toolkit versions still waiting when the port closed, and its number.
+    int KeptToolkitVersions_ = 0;
+    std::uint16_t KeptFor_ = 0;
     static constexpr int StraysToTell = 10; // per connection
     int StraysTold_ = 0;
 };

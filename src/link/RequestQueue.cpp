@@ -74,6 +74,11 @@ std::optional<RequestQueue::Request> RequestQueue::TimedOut(std::chrono::millise
     return std::exchange(OnLine_, std::nullopt);
 }
 
+std::size_t RequestQueue::Waiting(std::uint8_t code) const {
+    return static_cast<std::size_t>(std::count_if(
+        Waiting_.begin(), Waiting_.end(), [code](const Request& r) { return r.Code == code; }));
+}
+
 bool RequestQueue::Holds(Sets choice) const {
     if (OnLine_ && OnLine_->Choice == choice) {
         return true;

@@ -59,6 +59,8 @@ public:
     std::optional<Request> Take();
     const Request* Next() const { return Waiting_.empty() ? nullptr : &Waiting_.front(); }
     std::size_t Waiting() const { return Waiting_.size(); }
+    // How many requests of this code wait.
+    std::size_t Waiting(std::uint8_t code) const;
 
     // The request has been written: nothing more leaves until its answer or its time-out.
     void Written(Request request);

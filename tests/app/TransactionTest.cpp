@@ -428,6 +428,21 @@ TEST_F(Transactions, ChoosingTheOpenPortAgainReopensIt) {
     EXPECT_EQ(StatusText(), "Success.");
 }
 
+TEST_F(Transactions, TheToolkitVersionOutlivesAReopenOfTheSamePort) {
+    Read();
+    AnswerInput(4, GoodInput);
+    Window.btnSetInputRange->click();
+    Sent();
+    AnswerInput(7, InputRangeStatus{}); // refused: the version waits while "Failed." is read
+    ExpectStatus("Failed.", clRed);
+    AnswerPortDialog("COM1");
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    ASSERT_TRUE(Window.ComPort->Open());
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03})) << "the programming's version, once";
+    Answer({0x33, 0x01});
+    Read();
+}
+
 TEST_F(Transactions, CancellingTheDialogLeavesTheOpenPort) {
     QStringList listed;
     AnswerPortDialog(QString(), &listed);
