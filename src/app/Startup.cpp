@@ -3,6 +3,8 @@
 
 #include "Hints.h"
 
+#include <QSignalBlocker>
+
 namespace zx {
 
 void TfrmMain::FormShow(QObject*) {
@@ -54,7 +56,51 @@ void TfrmMain::RunStartup(const std::function<bool()>& selectPort) {
 
     btnGetPermInpRange->setFocus(Qt::TabFocusReason);
 
+    StartupFace_ = {};
+    for (ValueLabel* label : findChildren<ValueLabel*>()) {
+        StartupFace_.Labels.emplace_back(label, label->palette());
+        StartupFace_.Texts.push_back(label->text());
+    }
+    for (QLineEdit* edit : {edInpMin, edInpMax, edOutMin, edOutMax}) {
+        StartupFace_.Edits.push_back(edit);
+        StartupFace_.Texts.push_back(edit->text());
+    }
+    StartupFace_.ZeroCode = seOutZero->value();
+    StartupFace_.FullCode = seOutFull->value();
+    StartupFace_.Invert = cbInvertOut->isChecked();
+
     FormReady = true;
+}
+
+void TfrmMain::ForgetModule() {
+    InputEventsArmed = false;
+    OutputEventsArmed = false;
+    std::size_t text = 0;
+    for (const auto& [label, palette] : StartupFace_.Labels) {
+        label->setText(StartupFace_.Texts[text++]);
+        label->setPalette(palette);
+    }
+    for (QLineEdit* edit : StartupFace_.Edits) {
+        edit->setText(StartupFace_.Texts[text++]);
+    }
+    {
+        // The program's own settings: no DAC code is driven, no inversion sent.
+        const QSignalBlocker zero(seOutZero), full(seOutFull), invert(cbInvertOut);
+        seOutZero->setValue(StartupFace_.ZeroCode);
+        seOutFull->setValue(StartupFace_.FullCode);
+        cbInvertOut->setChecked(StartupFace_.Invert);
+    }
+    cmbInpRanges->setCurrentIndex(0);
+    cmbOutRanges->setCurrentIndex(0);
+    FillInputCalList();
+    FillOutputCalList();
+    DisableInputControls();
+    DisableOutputControls();
+    ShowInputRange(cmbInpRanges->currentIndex());
+    ShowOutputRange(cmbOutRanges->currentIndex());
+    sbMain->SetPanelText(1, QString());
+    InputEventsArmed = true;
+    OutputEventsArmed = true;
 }
 
 } // namespace zx

@@ -34,6 +34,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace zx {
 
@@ -116,6 +117,10 @@ public:
     // The start-up sequence with its port step given: FormShow gives SelectPort, the port
     // dialog; harnesses that drive the window without a dialog give their own opening.
     void RunStartup(const std::function<bool()>& selectPort);
+    // Another port, maybe another module: the window shows nothing of a module it has not
+    // read. The fields go back to what start-up showed and the working controls wait for the
+    // module's first status answer, as at start; full mode stays.
+    void ForgetModule();
     void FormClose(QObject* Sender);
     bool SelectPort();
     // Once per run, before the port dialog: a link folder that is refused is said, with why
@@ -174,6 +179,7 @@ public:
     void ShowInputRange(int code);
     void ShowSwitchPattern(int code);
     void ShowOutputRange(int code);
+    void ShowJumper(int code);
 
     // ---- Input section ---------------------------------------------------------------------
     void FillInputRangeCombo();
@@ -251,7 +257,17 @@ private:
     bool LinkFolderTold_ = false;
     std::string DeferredBusyText_;
     bool ErrorShowing_ = false; // an Error's display time runs
-    bool StatusQuiet_ = false;  // a late answer is shown without touching the status line
+    // What start-up showed in the value fields, shown again when another port is opened.
+    struct StartupFace {
+        std::vector<std::pair<QLabel*, QPalette>> Labels;
+        std::vector<QString> Texts; // the labels' and then the edits' texts
+        std::vector<QLineEdit*> Edits;
+        int ZeroCode = 0;
+        int FullCode = 0;
+        bool Invert = false;
+    };
+    StartupFace StartupFace_;
+    bool StatusQuiet_ = false; // a late answer is shown without touching the status line
     std::uint8_t ReportedCalMode_ = 0;
 };
 

@@ -156,8 +156,13 @@ static void ApplyInput(TfrmMain& w, InputView view) {
     const IRange& range = InputRanges[r.RangeCode];
     const QColor okColor = OkColor(r.RangeOk != 0);
 
-    if (!held) {
+    if (!held && active) {
         w.ShowInputRange(r.RangeCode);
+    } else if (!held) {
+        // The calibration points belong to the range in the list, which the calibrations name;
+        // SW1 shows how the module must be set for the range it reports.
+        w.ShowInputRange(RangeCodeOf(w.cmbInpRanges));
+        w.ShowSwitchPattern(r.RangeCode);
     }
     if (programmed) {
         w.pnlPermInpRange->setText(Text(range.Caption));

@@ -196,8 +196,13 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
     const QString output = QString::fromStdString(
         FormatOutputValue(r.RangeCode, r.ZeroCode, r.FullCode, r.OutputCode));
 
-    if (!held) {
+    if (!held && active) {
         w.ShowOutputRange(r.RangeCode);
+    } else if (!held) {
+        // The units belong to the range in the list, whose limits the edits hold; JP6 shows
+        // how the module must be set for the range it reports.
+        w.ShowOutputRange(RangeCodeOf(w.cmbOutRanges));
+        w.ShowJumper(r.RangeCode);
     }
     if (programmed) {
         w.pnlPermOutRange->setText(Text(range.Caption));

@@ -48,6 +48,10 @@ void TfrmMain::ShowOutputRange(int code) {
         label->setText(unit);
         label->adjustSize();
     }
+    ShowJumper(code);
+}
+
+void TfrmMain::ShowJumper(int code) {
     OutJumper->move(JumperLeft(code), OutJumper->y());
     Shape1->setAccessibleName(JumperLeft(code) == JumperLeftCurrent ? QStringLiteral("JP6: mA")
                                                                     : QStringLiteral("JP6: V"));

@@ -264,10 +264,13 @@ TEST_F(Sections, LaterProgrammedReadsRefreshOnlyTheProgrammedHalf) {
     EXPECT_EQ(Window.pnlTempInpReading->text(), "2.500 V");
     EXPECT_EQ(Window.pnlTempInpReading->FontColor(), clBlack);
     EXPECT_EQ(Window.edInpMin->text(), "-9.000");
-    // Pictures and units follow the programmed range, and so do the limit checks.
-    EXPECT_EQ(Window.lblInpMinUnit->text(), "mV");
-    EXPECT_EQ(Window.beInpFull->text(), "312.0");
-    EXPECT_EQ(Window.CurrentInputRange, 0);
+    // SW1 follows the programmed range; the calibration points, the units and the limit checks
+    // stay with the range in the list, which a calibration or programming names.
+    EXPECT_EQ(Window.sw1->accessibleName().toStdString(),
+              "SW1: 1 down, 2 up, 3 up, 4 down, 5 down, 6 down");
+    EXPECT_EQ(Window.lblInpMinUnit->text(), "V");
+    EXPECT_EQ(Window.beInpFull->text(), "10.000");
+    EXPECT_EQ(Window.CurrentInputRange, 5);
 }
 
 TEST_F(Sections, ActiveAnswersLeaveTheProgrammedHalf) {

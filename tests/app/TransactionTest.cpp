@@ -3,6 +3,7 @@
 
 #include <QMessageBox>
 #include <QTest>
+#include <QToolButton>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -423,9 +424,55 @@ TEST_F(Transactions, ChoosingTheOpenPortAgainReopensIt) {
     EXPECT_NE(Window.Engine->TimeoutTrigger(), before) << "a fresh trigger";
     EXPECT_EQ(Clock.Slept() - slept, 1000ms);
     ExpectStatus("COM port opened.", clBlack);
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x21, 0x00, 0x03})) << "the module's CAL/RUN, as at start";
+    Answer({0x21, 0x00});
     Read();
     AnswerInput(4, GoodInput);
     EXPECT_EQ(StatusText(), "Success.");
+}
+
+TEST_F(Transactions, AnotherPortShowsNothingOfThePreviousModule) {
+    const QString range = Window.pnlPermInpRange->text();
+    const QString temperature = Window.pnlTemp->text();
+    const QString minimum = Window.edInpMin->text();
+    Read();
+    AnswerInput(4, GoodInput);
+    Window.btnGetPermOutRange->click();
+    Sent();
+    AnswerOutput(20, {1, 1, 1, 3000, 60000, 1, 3, 1, 4.0f, 20.0f, 3277, 30.0f, 23.0f, 0});
+    ASSERT_TRUE(Window.btnSetInputRange->isEnabled());
+    AnswerPortDialog("COM1");
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_EQ(Window.pnlPermInpRange->text(), range);
+    EXPECT_EQ(Window.pnlTemp->text(), temperature);
+    EXPECT_EQ(Window.edInpMin->text(), minimum);
+    EXPECT_EQ(Window.lvInpCalStat->SubItem(5, 0), "N/A");
+    EXPECT_FALSE(Window.cbInvertOut->isChecked());
+    // S cannot program this module with the last one's values until it has been read.
+    EXPECT_FALSE(Window.btnSetInputRange->isEnabled());
+    EXPECT_FALSE(Window.btnSetOutRange->isEnabled());
+    EXPECT_FALSE(Window.cmbInpRanges->isEnabled());
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x21, 0x00, 0x03})) << "nothing else is sent";
+}
+
+TEST_F(Transactions, ACalibrationUsesThePointsOfTheRangeItNames) {
+    Window.EnterFullMode();
+    Read();
+    AnswerInput(4, GoodInput); // ±10 V programmed and active
+    Clock.Advance(440ms);
+    Window.cmbInpRanges->setCurrentIndex(4); // ±5 V active
+    Sent();
+    InputRangeStatus five = GoodInput;
+    five.RangeCode = 4;
+    AnswerInput(6, five);
+    Clock.Advance(440ms);
+    Read(); // the programmed range, ±10 V, is read again
+    AnswerInput(4, GoodInput);
+    EXPECT_EQ(Window.cmbInpRanges->currentIndex(), 4);
+    EXPECT_EQ(Window.beInpFull->text(), "5.000") << "the full scale of the range in the list";
+    Clock.Advance(440ms);
+    Window.beInpFull->Button()->click();
+    EXPECT_EQ(Sent(), Built({.Code = cmdCalInputFull, .Range = 4, .FullScale = 5.0f}));
 }
 
 TEST_F(Transactions, TheToolkitVersionOutlivesAReopenOfTheSamePort) {
@@ -440,7 +487,7 @@ TEST_F(Transactions, TheToolkitVersionOutlivesAReopenOfTheSamePort) {
     ASSERT_TRUE(Window.ComPort->Open());
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x33, 0xAB, 0x03})) << "the programming's version, once";
     Answer({0x33, 0x01});
-    Read();
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x21, 0x00, 0x03}));
 }
 
 TEST_F(Transactions, CancellingTheDialogLeavesTheOpenPort) {
@@ -526,6 +573,9 @@ TEST_F(Transactions, ALostDeviceLeavesNoComPortUntilThePortIsChosenAgain) {
     std::filesystem::create_symlink(again.SlavePath(), Pty.LinkFolder() / "com1");
     AnswerPortDialog("COM1");
     Window.sbMainPanels0DblClick(Window.sbMain);
+    ASSERT_EQ(again.ReadAvailable(50), (Bytes{0x02, 0x21, 0x00, 0x03}));
+    again.Write(EncodeFrame(Bytes{0x21, 0x00}.data(), 2));
+    ProcessEventsFor(40);
     Window.btnGetPermInpRange->click();
     ASSERT_EQ(again.ReadAvailable(50), (Bytes{0x02, 0x04, 0x03}));
     again.Write(EncodeFrame(Bytes{0x04, 0x01, 0x05, 0x01}.data(), 4));
@@ -582,6 +632,8 @@ TEST_F(NoPort, APortChosenLaterWorks) {
     AnswerPortDialog("COM1");
     Window.sbMainPanels0DblClick(Window.sbMain);
     EXPECT_EQ(StatusText(), "COM port opened.");
+    EXPECT_EQ(Sent(), (Bytes{0x02, 0x21, 0x00, 0x03}));
+    Answer({0x21, 0x00});
     Window.btnGetPermInpRange->click();
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x04, 0x03}));
 }

@@ -55,8 +55,14 @@ bool TfrmMain::SelectPort() {
 }
 
 void TfrmMain::sbMainPanels0DblClick(QObject*) {
-    SelectPort();
+    const bool opened = SelectPort();
+    if (opened) {
+        ForgetModule();
+    }
     ShowStatus(QStringLiteral("COM port opened."), Busy);
+    if (opened) {
+        QueryCalMode(); // as at start: the switch shows this module's mode
+    }
 }
 
 } // namespace zx
