@@ -27,6 +27,7 @@ struct Chunk {
     Bytes Line;
     std::vector<std::uint8_t> Answers;
     bool Late = false;
+    std::chrono::milliseconds Read{0}; // when the module read the request
 };
 
 struct Written {
@@ -103,6 +104,16 @@ protected:
                 (timing == Timing::Never || timing == Timing::OtherCode)) {
                 timing = Timing::OnTime;
             }
+            // Only an answer with a Status can refuse; a mode or a code alone cannot. A refused
+            // choice leaves the hand's range in the list, as it should, which is then not the
+            // module's: choices are carried out here.
+            const ResponseKind kind = DispatchKind(request.Code);
+            if (timing == Timing::Refused &&
+                (kind == ResponseKind::CalMode || kind == ResponseKind::Version ||
+                 kind == ResponseKind::CodeOnlySuccess || request.Code == cmdSelectInputRange ||
+                 request.Code == cmdSelectOutputRange)) {
+                timing = Timing::OnTime;
+            }
             if (request.Code == cmdProgramInputRange) {
                 ++Programmings;
             } else if (request.Code == cmdSetToolkitVersion) {
@@ -128,7 +139,8 @@ protected:
                     answer->ToolkitAck = 0;
                 }
                 if (answer) {
-                    chunk.Line = Encoded(*answer);
+                    const Bytes frame = Encoded(*answer);
+                    chunk.Line.insert(chunk.Line.end(), frame.begin(), frame.end());
                     chunk.Answers.push_back(request.Code);
                 }
             } else if (const auto answer = Module.Handle(request, Now())) {
@@ -139,6 +151,7 @@ protected:
                 chunk.Answers.push_back(request.Code);
             }
             chunk.Late = timing == Timing::Late;
+            chunk.Read = Clock.Now();
             if (timing == Timing::Together) {
                 Held = std::move(chunk); // goes with the next answer, in one write
                 continue;
@@ -179,8 +192,11 @@ protected:
     }
 
     // Answers leave in the module's order; a late one holds back those behind it.
+    // A late answer comes after the tool's time-out, and within a module's worst, 20 s: far
+    // within the time the tool keeps a request owed.
     void Deliver(bool lateToo) {
-        while (!Stream.empty() && (lateToo || !Stream.front().Late)) {
+        while (!Stream.empty() && (lateToo || !Stream.front().Late ||
+                                   Clock.Now() - Stream.front().Read >= std::chrono::seconds(20))) {
             Pty.Write(Stream.front().Line);
             for (const std::uint8_t code : Stream.front().Answers) {
                 --Unanswered[code];
