@@ -60,6 +60,7 @@ void TfrmMain::RunStartup(const std::function<bool()>& selectPort) {
     for (ValueLabel* label : findChildren<ValueLabel*>()) {
         StartupFace_.Labels.emplace_back(label, label->palette());
         StartupFace_.Texts.push_back(label->text());
+        StartupFace_.Descriptions.push_back(label->accessibleDescription());
     }
     for (QLineEdit* edit : {edInpMin, edInpMax, edOutMin, edOutMax}) {
         StartupFace_.Edits.push_back(edit);
@@ -77,6 +78,7 @@ void TfrmMain::ForgetModule() {
     OutputEventsArmed = false;
     std::size_t text = 0;
     for (const auto& [label, palette] : StartupFace_.Labels) {
+        label->setAccessibleDescription(StartupFace_.Descriptions[text]);
         label->setText(StartupFace_.Texts[text++]);
         label->setPalette(palette);
     }

@@ -260,7 +260,8 @@ private:
     // What start-up showed in the value fields, shown again when another port is opened.
     struct StartupFace {
         std::vector<std::pair<QLabel*, QPalette>> Labels;
-        std::vector<QString> Texts; // the labels' and then the edits' texts
+        std::vector<QString> Texts;        // the labels' and then the edits' texts
+        std::vector<QString> Descriptions; // the labels' descriptions
         std::vector<QLineEdit*> Edits;
         int ZeroCode = 0;
         int FullCode = 0;

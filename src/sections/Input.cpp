@@ -173,6 +173,10 @@ static void ApplyInput(TfrmMain& w, InputView view) {
     }
     if (programmed) {
         w.pnlPermInpRange->SetFontColor(okColor);
+        // Said in words too, for those who do not see the red.
+        w.pnlPermInpRange->setAccessibleDescription(
+            r.RangeOk != 0 ? QString()
+                           : QStringLiteral("SW1 is not set for this range: set it as SW1 shows"));
     }
     if (active) {
         w.pnlTempInpReading->setText(WithUnit(r.Reading, range.DisplayFormat, range.UnitText));

@@ -212,6 +212,9 @@ static void ApplyOutput(TfrmMain& w, OutputView view) {
     }
     if (programmed) {
         w.pnlPermOutRange->SetFontColor(okColor);
+        w.pnlPermOutRange->setAccessibleDescription(
+            r.RangeOk != 0 ? QString()
+                           : QStringLiteral("JP6 is not set for this range: set it as JP6 shows"));
         w.pnlPermOut->SetFontColor(okColor);
     }
     if (active) {

@@ -455,6 +455,35 @@ TEST_F(Transactions, AnotherPortShowsNothingOfThePreviousModule) {
     EXPECT_EQ(Sent(), (Bytes{0x02, 0x21, 0x00, 0x03})) << "nothing else is sent";
 }
 
+TEST_F(Transactions, ARangeTheSwitchesDoNotMatchIsSaidInWords) {
+    Read();
+    InputRangeStatus wrong = GoodInput;
+    wrong.RangeOk = 0;
+    AnswerInput(4, wrong);
+    EXPECT_TRUE(Window.pnlPermInpRange->accessibleDescription().contains("SW1 is not set"));
+    Clock.Advance(440ms);
+    Read();
+    AnswerInput(4, GoodInput);
+    EXPECT_TRUE(Window.pnlPermInpRange->accessibleDescription().isEmpty());
+}
+
+TEST_F(Transactions, ThePortDialogHasTheOpenPortChosen) {
+    PtyPair other;
+    std::filesystem::create_symlink(other.SlavePath(), Pty.LinkFolder() / "com3");
+    AnswerPortDialog("COM3");
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    ASSERT_EQ(Window.ComPort->ComNumber(), 3);
+    int chosen = 0;
+    QTimer::singleShot(0, [&chosen] {
+        auto* dialog = qobject_cast<TfrmComSelect*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        chosen = dialog->SelectedPortNumber();
+        dialog->btnCancel->click();
+    });
+    Window.sbMainPanels0DblClick(Window.sbMain);
+    EXPECT_EQ(chosen, 3) << "OK alone keeps the module on its port";
+}
+
 TEST_F(Transactions, ACalibrationUsesThePointsOfTheRangeItNames) {
     Window.EnterFullMode();
     Read();

@@ -10,6 +10,9 @@ namespace zx {
 int TfrmMain::RunPortDialog(int& PortNumber) {
     int result = TfrmComSelect::mrCancel;
     auto dialog = std::make_unique<TfrmComSelect>(Ports());
+    if (ComPort->Open()) {
+        dialog->Preselect(ComPort->ComNumber()); // OK alone keeps the module on its port
+    }
     if (dialog->exec() == TfrmComSelect::mrOk) {
         const int chosen = dialog->SelectedPortNumber();
         // OK on an empty list chooses nothing: the dialog then counts as cancelled.

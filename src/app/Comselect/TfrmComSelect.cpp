@@ -76,6 +76,13 @@ void TfrmComSelect::FormCreate(QObject*) {
     cbComPorts->setCurrentIndex(cbComPorts->count() > 0 ? 0 : -1);
 }
 
+void TfrmComSelect::Preselect(int comNumber) {
+    const int at = cbComPorts->findText(QStringLiteral("COM%1").arg(comNumber));
+    if (at >= 0) {
+        cbComPorts->setCurrentIndex(at);
+    }
+}
+
 int TfrmComSelect::SelectedPortNumber() const {
     const QString text = cbComPorts->itemText(cbComPorts->currentIndex());
     return text.mid(3, 255).toInt();

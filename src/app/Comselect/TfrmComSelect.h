@@ -28,6 +28,8 @@ public:
     void FormCreate(QObject* Sender);
     // The number of the selected entry ("COM12" gives 12); 0 when nothing is selected.
     int SelectedPortNumber() const;
+    // Chooses the entry of this COM number, where the list has it (the port already open).
+    void Preselect(int comNumber);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
