@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QToolButton>
 
 #include <stdexcept>
 
@@ -108,6 +109,9 @@ TfrmMain::TfrmMain(DriverClock& clock, PortNamespace ports, UserPrompts& prompts
     BuildLayout();
     BindControls();
     WireHandlers();
+    // The calibration fields' buttons say which point they calibrate.
+    beInpZero->Button()->setAccessibleName(QStringLiteral("Calibrate input zero"));
+    beInpFull->Button()->setAccessibleName(QStringLiteral("Calibrate input full scale"));
 }
 
 TfrmMain::~TfrmMain() {

@@ -227,6 +227,14 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
     if (widget == nullptr) {
         return nullptr;
     }
+    // A program's own main window made of a plain widget is a frame to a screen reader, not a
+    // filler; dialogs, menus and Qt's own windows have interfaces of their own.
+    if (widget->windowType() == Qt::Window &&
+        className == QLatin1String(widget->metaObject()->className()) &&
+        className.startsWith(QLatin1String("zx::")) &&
+        widget->metaObject()->superClass() == &QWidget::staticMetaObject) {
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    }
     if (className == QLatin1String("zx::ValueLabel")) {
         return new AccessibleTextLabel(static_cast<QLabel*>(widget), QAccessible::StaticText);
     }

@@ -1,6 +1,8 @@
 #include "Layout.h"
 #include "WindowFixture.h"
 
+#include <QToolButton>
+
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QTest>
@@ -63,6 +65,13 @@ TEST_F(Accessibility, EveryControlOfTheLayoutHasARoleAndAName) {
     EXPECT_EQ(Of(Window.pnlTemp)->text(QAccessible::Name),
               "Internal ambient temperature of the module in degrees Celcius");
     EXPECT_EQ(Of(Window.beInpFull)->text(QAccessible::Name), "FS");
+    // The window is a frame; fields, lamps and buttons say what they are, not their caption.
+    EXPECT_EQ(Of(&Window)->role(), QAccessible::Window);
+    EXPECT_EQ(Of(Window.edInpMin)->text(QAccessible::Name), "Input minimum");
+    EXPECT_EQ(Of(Window.edOutMax)->text(QAccessible::Name), "Output maximum");
+    EXPECT_EQ(Of(Window.LedRx)->text(QAccessible::Name), "Receive lamp, from the module");
+    EXPECT_EQ(Of(Window.beInpFull->Button())->text(QAccessible::Name),
+              "Calibrate input full scale");
     // The range lists say which they are, their range being their value; the caption before
     // them labels them.
     for (QComboBox* list : {Window.cmbInpRanges, Window.cmbOutRanges}) {
