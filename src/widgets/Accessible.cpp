@@ -3,6 +3,7 @@
 #include "GroupBox.h"
 #include "Lamp.h"
 #include "NumberedList.h"
+#include "StatusPanels.h"
 #include "ToggleSwitch.h"
 
 #include <QAbstractItemView>
@@ -59,6 +60,11 @@ public:
         const bool nameIsText = role() == QAccessible::StatusBar
                                     ? !shown.isEmpty()
                                     : widget()->accessibleName().isEmpty();
+        if (t == QAccessible::Name && nameIsText && role() == QAccessible::StatusBar &&
+            widget()->property(StatusPanel::SaysPurpose).toBool()) {
+            // A panel with a purpose says it before what it shows: "Port: COM42,9600,N,8,1".
+            return widget()->accessibleName() + QStringLiteral(": ") + shown;
+        }
         if (t == QAccessible::Value || (t == QAccessible::Name && nameIsText)) {
             return shown;
         }

@@ -18,6 +18,9 @@ StatusPanels::StatusPanels(const std::array<int, TextPanels>& widths, QWidget* p
         label->setAccessibleName(QStringList{
             QStringLiteral("Port"), QStringLiteral("Module version"), QStringLiteral("Status")}
                                      .at(i));
+        // The port and version panels say what they are before what they show; the status
+        // line is named by its message alone, each message a new name.
+        label->setProperty(StatusPanel::SaysPurpose, i < 2);
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText); // the version text is the module's, not markup
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -12,6 +12,8 @@ class StatusPanel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
+    // A property: true where the panel's name is its purpose and then its text.
+    static constexpr const char* SaysPurpose = "zxSaysPurpose";
 };
 
 // A status bar of four panels: three text panels of fixed widths with centred text and a last

@@ -115,6 +115,7 @@ TEST_F(Accessibility, TheStatusLineTheSwitchAndThePicturesSayTheirState) {
     QAccessibleInterface* status = Of(Window.sbMain->Panel(2));
     EXPECT_EQ(status->role(), QAccessible::StatusBar);
     EXPECT_EQ(status->text(QAccessible::Name), "Success.");
+    EXPECT_EQ(Of(Window.sbMain->Panel(0))->text(QAccessible::Name), "Port: COM1,9600,N,8,1");
     EXPECT_EQ(status->textInterface()->text(0, 8), "Success.");
     EXPECT_EQ(Of(Window.sw1)->text(QAccessible::Name),
               "SW1: 1 down, 2 up, 3 down, 4 down, 5 up, 6 down"); // range 5
