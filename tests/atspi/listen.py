@@ -76,10 +76,12 @@ def main():
     if window is None:
         print("atspi: the tool is not on the accessibility bus")
         return 1
+    # The port panel says what it is before what it shows.
+    port = "Port: COM49,9600,N,8,1"
+    wait_until(lambda: find(window, lambda n: n.name == port) is not None, 5)
     panel = find(window, lambda n: n.getRole() == pyatspi.ROLE_STATUS_BAR
-                 and n.name.startswith("COM"))
-    wait_until(lambda: find(window, lambda n: n.name == "COM49,9600,N,8,1") is not None, 5)
-    check(find(window, lambda n: n.name == "COM49,9600,N,8,1") is not None,
+                 and n.name.startswith("Port"))
+    check(find(window, lambda n: n.name == port) is not None,
           "typing 49 opened COM49 (%s)" % (panel and panel.name))
     nodes = find_all(window, lambda n: True)
     unnamed = [n for n in nodes if not n.name and n.getRole() != pyatspi.ROLE_UNKNOWN]
@@ -128,7 +130,8 @@ def main():
     click(find(window, lambda n: n.getRole() == pyatspi.ROLE_STATUS_BAR and n.name == "Ready"))
     xdotool("key", "ctrl+i")
     check(wait_until(lambda: find(window, lambda n: n.getRole() == pyatspi.ROLE_STATUS_BAR
-                                  and n.name.startswith("Zentrix")) is not None, 5),
+                                  and n.name.startswith("Module version: Zentrix")) is not None,
+                     5),
           "Ctrl+I read the module's version")
     # The first panel's: Ctrl+P chooses the port again.
     xdotool("key", "ctrl+p")
