@@ -124,6 +124,9 @@ protected:
                 continue;
             }
             Chunk chunk = std::exchange(Held, {});
+            if (chunk.Line.empty()) {
+                chunk.Read = Clock.Now(); // a held answer keeps the time of its own request
+            }
             if (timing == Timing::OtherCode) {
                 const Bytes lie = Lie(request.Code);
                 chunk.Line.insert(chunk.Line.end(), lie.begin(), lie.end());
@@ -151,7 +154,6 @@ protected:
                 chunk.Answers.push_back(request.Code);
             }
             chunk.Late = timing == Timing::Late;
-            chunk.Read = Clock.Now();
             if (timing == Timing::Together) {
                 Held = std::move(chunk); // goes with the next answer, in one write
                 continue;
@@ -193,8 +195,11 @@ protected:
 
     // Answers leave in the module's order; a late one holds back those behind it.
     // A late answer comes after the tool's time-out, and within a module's worst, 20 s: far
-    // within the time the tool keeps a request owed.
+    // within the time the tool keeps a request owed. So does one held to go with the next.
     void Deliver(bool lateToo) {
+        if (!Held.Line.empty() && Clock.Now() - Held.Read >= std::chrono::seconds(20)) {
+            Stream.push_back(std::exchange(Held, {}));
+        }
         while (!Stream.empty() && (lateToo || !Stream.front().Late ||
                                    Clock.Now() - Stream.front().Read >= std::chrono::seconds(20))) {
             Pty.Write(Stream.front().Line);
