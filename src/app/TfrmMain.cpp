@@ -120,6 +120,10 @@ TfrmMain::~TfrmMain() {
     for (QObject* child : findChildren<QObject*>()) {
         QObject::disconnect(child, nullptr, this, nullptr);
     }
+    // The calibration lists ask this window how to draw a cell, and may still lay themselves
+    // out while Qt hides them on the way down.
+    lvInpCalStat->SetCustomDrawSubItem({});
+    lvOutCalStat->SetCustomDrawSubItem({});
 }
 
 void TfrmMain::BuildLayout() {
